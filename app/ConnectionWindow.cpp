@@ -1,0 +1,147 @@
+#include "app/ConnectionWindow.h"
+#include "app/LoginWindow.h"
+#include "app/Seams.h"
+#include "app/Shell.h"
+#include "app/Startup.h"
+#include "data/Context.h"
+#include "data/Schema.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace cg {
+
+ConnectionWindow::ConnectionWindow(QWidget *owner) : QWidget(owner, Qt::Window | Qt::MSWindowsFixedSizeDialogHint)
+{
+    setObjectName(QStringLiteral("数据库连接设置"));
+    setWindowTitle(WindowTitle(QStringLiteral("数据库连接设置")));
+    m_server = new QLineEdit(this);
+    m_server->setObjectName(QStringLiteral("编辑框_服务器地址"));
+    m_database = new QLineEdit(this);
+    m_database->setObjectName(QStringLiteral("编辑框_数据库名称"));
+    m_login = new QLineEdit(this);
+    m_login->setObjectName(QStringLiteral("编辑框_用户名"));
+    m_password = new QLineEdit(this);
+    m_password->setObjectName(QStringLiteral("编辑框_密码"));
+    m_password->setEchoMode(QLineEdit::Password);
+    m_password->installEventFilter(this);
+    m_connect = new QPushButton(QStringLiteral("连接"), this);
+    m_connect->setObjectName(QStringLiteral("按钮_连接"));
+    m_cancel = new QPushButton(QStringLiteral("取消"), this);
+    m_cancel->setObjectName(QStringLiteral("按钮_取消"));
+
+    auto *frame = new QFrame(this);
+    frame->setObjectName(QStringLiteral("外形框1"));
+    frame->setFrameShape(QFrame::StyledPanel);
+    auto *grid = new QGridLayout(frame);
+    grid->addWidget(FieldLabel(QStringLiteral("标签_地址"), QStringLiteral("服务器地址："), m_server, frame), 0, 0);
+    grid->addWidget(m_server, 0, 1);
+    grid->addWidget(FieldLabel(QStringLiteral("标签_名称"), QStringLiteral("数据库名称："), m_database, frame), 1, 0);
+    grid->addWidget(m_database, 1, 1);
+    grid->addWidget(FieldLabel(QStringLiteral("标签_用户名"), QStringLiteral("用  户  名："), m_login, frame), 2, 0);
+    grid->addWidget(m_login, 2, 1);
+    grid->addWidget(FieldLabel(QStringLiteral("标签_密码"), QStringLiteral("密      码："), m_password, frame), 3, 0);
+    grid->addWidget(m_password, 3, 1);
+    auto *decor = new QLabel(this);
+    decor->setObjectName(QStringLiteral("标签1"));
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_connect);
+    buttons->addWidget(m_cancel);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(decor);
+    layout->addWidget(frame);
+    layout->addLayout(buttons);
+    setMinimumWidth(360);
+
+    connect(m_connect, &QPushButton::clicked, this, &ConnectionWindow::connectNow);
+    connect(m_cancel, &QPushButton::clicked, this, [] { ShutDownApplication(); });
+}
+
+void ConnectionWindow::loadAndDecide(bool forceShow)
+{
+    setWindowTitle(WindowTitle(QStringLiteral("数据库连接设置")));
+    m_server->setText(ReadConnectionSetting(QStringLiteral("服务器IP")));
+    m_database->setText(ReadConnectionSetting(QStringLiteral("数据库名称")));
+    m_login->setText(ReadConnectionSetting(QStringLiteral("登录名")));
+    m_password->setText(ReadConnectionSetting(QStringLiteral("密码")));
+    if (forceShow || m_server->text().isEmpty() || m_database->text().isEmpty()
+        || m_login->text().isEmpty() || m_password->text().isEmpty()) {
+        show();
+        raise();
+        activateWindow();
+        return;
+    }
+    connectNow();
+}
+
+void ConnectionWindow::connectNow()
+{
+    const struct {
+        QLineEdit *edit;
+        const char *message;
+    } checks[] = {{m_server, "请输入服务器地址！"},
+                  {m_database, "请输入数据库名称！"},
+                  {m_login, "请输入用户名！"},
+                  {m_password, "请输入密码！"}};
+    for (const auto &c : checks) {
+        if (c.edit->text().isEmpty()) {
+            ShowMessage(QString::fromUtf8(c.message), QString(), MsgIcon::Information, this);
+            return;
+        }
+    }
+    AppContext &ctx = Ctx();
+    DbConnection &db = ctx.db();
+    db.setConnectionTimeout(30);
+    setCursor(Qt::WaitCursor);
+    bool ok = db.open(m_server->text(), m_database->text(), m_login->text(), m_password->text(),
+                      ctx.workFolder());
+    // A new embedded database starts with its tables, the administrator and
+    // this year's account set.
+    if (ok && db.backend() == Backend::Sqlite && !db.tableExists(QStringLiteral("ztb")))
+        ok = Schema::initialise(db, Clock::now().date().year());
+    unsetCursor();
+    if (!ok) {
+        db.close();
+        ShowMessage(QStringLiteral("连接数据库失败，请与管理员联系！"), QString(), MsgIcon::Error, this);
+        show();
+        return;
+    }
+    if (!SaveConnectionSettings(m_server->text(), m_database->text(), m_login->text(), m_password->text()))
+        ShowMessage(QStringLiteral("数据保存失败！"), QString(), MsgIcon::Error, nullptr);
+    m_done = true;
+    hide();
+    auto *login = new LoginWindow;
+    login->setAttribute(Qt::WA_DeleteOnClose);
+    login->show();
+    login->raise();
+    login->activateWindow();
+    Q_EMIT connected();
+}
+
+void ConnectionWindow::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    if (!m_done)
+        ShutDownApplication();
+}
+
+bool ConnectionWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_password && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            connectNow();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace cg

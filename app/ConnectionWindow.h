@@ -1,0 +1,35 @@
+#pragma once
+#include <QWidget>
+
+class QLineEdit;
+class QPushButton;
+
+namespace cg {
+
+// "砚禾澄屿合同管理系统--数据库连接设置": reads the four stored connection
+// values, connects on its own when all are present, and otherwise (or when
+// connecting fails) waits for the user.
+class ConnectionWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit ConnectionWindow(QWidget *owner = nullptr);
+
+    // Load settings, then connect at once when all four values are present,
+    // else show the window. forceShow keeps the window up (start switch).
+    void loadAndDecide(bool forceShow = false);
+    void connectNow();
+
+Q_SIGNALS:
+    void connected();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QLineEdit *m_server, *m_database, *m_login, *m_password;
+    QPushButton *m_connect, *m_cancel;
+    bool m_done = false;
+};
+
+} // namespace cg

@@ -1,0 +1,39 @@
+#pragma once
+#include <QWidget>
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
+namespace cg {
+
+// "砚禾澄屿合同管理系统--用户登录": user, password and account set; three tries.
+class LoginWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit LoginWindow(QWidget *parent = nullptr);
+    void logIn();
+    void cancel();
+    int remainingAttempts() const { return m_remaining; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void prepare();
+    void succeed();
+
+    QComboBox *m_user;
+    QLineEdit *m_password;
+    QComboBox *m_set;
+    QPushButton *m_login, *m_cancel;
+    int m_remaining = 3;
+    bool m_finished = false;
+};
+
+// Failed attempts of this process (never reset).
+int FailedLoginAttempts();
+void ResetFailedLoginAttempts();   // tests only
+
+} // namespace cg

@@ -1,0 +1,5 @@
+#include "users/UserManagementWindow.h"
+
+namespace cg {
+QWidget *CreateUserManagementWindow(QWidget *) { return nullptr; }
+}
