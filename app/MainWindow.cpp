@@ -64,7 +64,7 @@ void BackgroundLabel::paintEvent(QPaintEvent *event)
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("启动窗口"));
-    setProperty("cgWindowKey", QString::fromLatin1(Gates::kMain));
+    setProperty("cgWindowKey", Gates::kMain);
     move(50, 50);
     resize(1200, 684);
     auto *central = new QWidget(this);

@@ -73,11 +73,11 @@ BackgroundChoice ChooseBackground()
         Settings::write(section, key, QStringLiteral("背景图片加载成功"));
     }
     const QString placement = Settings::read(section, QStringLiteral("图片位置"));
-    if (placement == QLatin1String("图片左上"))
+    if (placement == QStringLiteral("图片左上"))
         choice.placement = PicturePlacement::TopLeft;
-    else if (placement == QLatin1String("图片平铺"))
+    else if (placement == QStringLiteral("图片平铺"))
         choice.placement = PicturePlacement::Tiled;
-    else if (placement == QLatin1String("图片居中"))
+    else if (placement == QStringLiteral("图片居中"))
         choice.placement = PicturePlacement::Centred;
     return choice;
 }

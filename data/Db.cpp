@@ -266,7 +266,7 @@ bool Recordset::open(const QString &source, const QVariantList &params, Kind kin
         return false;
     QString sql = source;
     if (kind == TableName) {
-        static const QRegularExpression ident(QStringLiteral("^\\w+$"));
+        static const QRegularExpression ident(QStringLiteral("^\\w+$"), QRegularExpression::UseUnicodePropertiesOption);
         if (!ident.match(source).hasMatch())
             return false;
         sql = QStringLiteral("select * from ") + source;
@@ -390,11 +390,11 @@ QByteArray Recordset::bytes(const QString &column) const
 QString Recordset::sourceTable() const
 {
     static const QRegularExpression re(QStringLiteral("\\bfrom\\s+(\\w+)"),
-                                       QRegularExpression::CaseInsensitiveOption);
+                                       QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
     const auto m = re.match(m_source);
     if (m.hasMatch())
         return m.captured(1);
-    static const QRegularExpression ident(QStringLiteral("^\\w+$"));
+    static const QRegularExpression ident(QStringLiteral("^\\w+$"), QRegularExpression::UseUnicodePropertiesOption);
     return ident.match(m_source).hasMatch() ? m_source : QString();
 }
 
@@ -404,7 +404,7 @@ bool Recordset::writeBytes(const QString &column, const QByteArray &data)
     const int col = columnIndex(column);
     const int idCol = columnIndex(QStringLiteral("id"));
     const QString table = sourceTable();
-    static const QRegularExpression ident(QStringLiteral("^\\w+$"));
+    static const QRegularExpression ident(QStringLiteral("^\\w+$"), QRegularExpression::UseUnicodePropertiesOption);
     if (!row || col < 0 || idCol < 0 || table.isEmpty() || !ident.match(column).hasMatch())
         return false;
     if (!m_db.execute(QStringLiteral("update ") + table + QStringLiteral(" set ") + column

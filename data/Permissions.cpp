@@ -83,8 +83,8 @@ void applyTo(QWidget *window, const QString &windowKey)
 void ApplyPermissions()
 {
     using namespace Gates;
-    const QString main = QLatin1String(kMain), nav = QLatin1String(kNavigation);
-    const QString cq = QLatin1String(kContractQuery), sq = QLatin1String(kSupplierQuery);
+    const QString main = kMain, nav = kNavigation;
+    const QString cq = kContractQuery, sq = kSupplierQuery;
     setVisible(main, QStringLiteral("&T.帐套管理"), false);
     setVisible(nav, QStringLiteral("按钮_帐套管理"), false);
 
@@ -101,8 +101,8 @@ void ApplyPermissions()
     both(QStringLiteral("导出"), QStringLiteral("按钮_导出"), QStringLiteral("按钮_导出"));
     {
         const bool g = HasPermission(QStringLiteral("导入"));
-        setEnabled(QLatin1String(kContractEntry), QStringLiteral("按钮_导入"), g);
-        setEnabled(QLatin1String(kSupplierEntry), QStringLiteral("按钮_导入"), g);
+        setEnabled(kContractEntry, QStringLiteral("按钮_导入"), g);
+        setEnabled(kSupplierEntry, QStringLiteral("按钮_导入"), g);
     }
     {
         const bool g = HasPermission(QStringLiteral("供应商录入"));
@@ -123,7 +123,7 @@ void ApplyPermissions()
     {
         const bool g = HasPermission(QStringLiteral("日志"));
         setEnabled(main, QStringLiteral("&R.系统日志"), g);
-        setEnabled(QLatin1String(kSystemConfig), QStringLiteral("组合框_日志数"), g);
+        setEnabled(kSystemConfig, QStringLiteral("组合框_日志数"), g);
     }
     // Windows already open take their gates at once.
     for (QWidget *w : QApplication::topLevelWidgets()) {

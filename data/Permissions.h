@@ -14,13 +14,13 @@ bool HasPermission(const QString &flag);
 
 namespace Gates {
 // Window keys of the windows that carry gates.
-inline constexpr const char *kMain = "主窗口";
-inline constexpr const char *kNavigation = "导航";
-inline constexpr const char *kContractQuery = "合同查询";
-inline constexpr const char *kSupplierQuery = "供应商查询";
-inline constexpr const char *kContractEntry = "合同录入";
-inline constexpr const char *kSupplierEntry = "供应商录入";
-inline constexpr const char *kSystemConfig = "系统配置";
+inline const QString kMain = QStringLiteral("主窗口");
+inline const QString kNavigation = QStringLiteral("导航");
+inline const QString kContractQuery = QStringLiteral("合同查询");
+inline const QString kSupplierQuery = QStringLiteral("供应商查询");
+inline const QString kContractEntry = QStringLiteral("合同录入");
+inline const QString kSupplierEntry = QStringLiteral("供应商录入");
+inline const QString kSystemConfig = QStringLiteral("系统配置");
 
 void setEnabled(const QString &windowKey, const QString &control, bool enabled);
 void setVisible(const QString &windowKey, const QString &control, bool visible);

@@ -80,7 +80,7 @@ QVariantList adminValues()
 {
     QVariantList v{QString::fromLatin1(kAdminUser), PasswordDigest(QString::fromLatin1(kAdminInitialPassword))};
     for (const QString &f : permissionFlags())
-        v << (f == QLatin1String("默认用户") ? QStringLiteral("0") : QStringLiteral("1"));
+        v << (f == QStringLiteral("默认用户") ? QStringLiteral("0") : QStringLiteral("1"));
     return v;
 }
 
@@ -98,7 +98,7 @@ QStringList fixedTableStatements()
     return out;
 }
 
-QString setupScript(int year)
+QString setupScript()
 {
     QString s;
     s += QStringLiteral("-- 砚禾澄屿合同管理系统: shared database setup (SQL Server).\r\n"
@@ -119,11 +119,10 @@ QString setupScript(int year)
         vals += (vals.isEmpty() ? QString() : QStringLiteral(",")) + QStringLiteral("N'") + v.toString() + QLatin1Char('\'');
     s += QStringLiteral("IF NOT EXISTS (SELECT 用户名 FROM yhb WHERE 用户名 = N'admin')\r\n    insert into yhb(")
         + cols + QStringLiteral(") values(") + vals + QStringLiteral(");\r\nGO\r\n\r\n");
-    const QString setName = QStringLiteral("%1年度").arg(year);
     s += QStringLiteral("IF NOT EXISTS (SELECT 账套名 FROM ztb)\r\nBEGIN\r\n"
+                        "    DECLARE @year nvarchar(10) = CAST(YEAR(GETDATE()) AS nvarchar(10));\r\n"
                         "    insert into ztb(账套名,隶属部门,备注,引用合同表,合同编号,日志数,默认启动,账套年份) "
-                        "values(N'%1',N'',N'',N'htb1',N'KQLM',N'50000',N'False',N'%2');\r\n")
-             .arg(setName).arg(year);
+                        "values(@year + N'年度',N'',N'',N'htb1',N'KQLM',N'50000',N'False',@year);\r\n");
     s += QStringLiteral("    IF NOT EXISTS (SELECT table_name FROM information_schema.TABLES WHERE table_name = N'htb1')\r\n"
                         "        EXEC(N'") + createContractTableSql(QStringLiteral("htb1")) + QStringLiteral("');\r\nEND\r\nGO\r\n");
     return s;

@@ -22,7 +22,7 @@ QStringList fixedTableStatements();
 
 // The T-SQL setup script: the five tables, the first admin row and the
 // current year's account set, each guarded so it can run again.
-QString setupScript(int year);
+QString setupScript();
 
 inline constexpr const char *kAdminUser = "admin";
 inline constexpr const char *kAdminInitialPassword = "123456";

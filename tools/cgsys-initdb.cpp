@@ -1,0 +1,60 @@
+// Prepares a shared database for the contract system: the five fixed tables,
+// the administrator "admin" and a first account set for the current year.
+//
+//   cgsys-initdb --sqlite FILE
+//   cgsys-initdb --server HOST --database NAME --login USER --password PASS
+//   cgsys-initdb --print-script        (the same as T-SQL, for SQL Server tools)
+#include "data/Db.h"
+#include "data/Schema.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDate>
+#include <cstdio>
+
+using namespace cg;
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("cgsys-initdb"));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Creates the tables of the contract system, the user admin (initial password %1) "
+        "and an account set for the current year.").arg(QLatin1String(Schema::kAdminInitialPassword)));
+    parser.addHelpOption();
+    QCommandLineOption sqlite(QStringLiteral("sqlite"), QStringLiteral("Embedded database file."), QStringLiteral("file"));
+    QCommandLineOption server(QStringLiteral("server"), QStringLiteral("SQL Server address."), QStringLiteral("host"));
+    QCommandLineOption database(QStringLiteral("database"), QStringLiteral("Database name."), QStringLiteral("name"));
+    QCommandLineOption login(QStringLiteral("login"), QStringLiteral("SQL Server login."), QStringLiteral("user"));
+    QCommandLineOption password(QStringLiteral("password"), QStringLiteral("Its password."), QStringLiteral("password"));
+    QCommandLineOption script(QStringLiteral("print-script"), QStringLiteral("Print the T-SQL setup script."));
+    parser.addOptions({sqlite, server, database, login, password, script});
+    parser.process(app);
+
+    if (parser.isSet(script)) {
+        std::fputs(Schema::setupScript().toUtf8().constData(), stdout);
+        return 0;
+    }
+    DbConnection db(QStringLiteral("initdb"));
+    bool opened;
+    if (parser.isSet(sqlite)) {
+        opened = db.openSqlite(parser.value(sqlite));
+    } else if (parser.isSet(server) && parser.isSet(database) && parser.isSet(login) && parser.isSet(password)) {
+        opened = db.openSqlServer(parser.value(server), parser.value(database), parser.value(login),
+                                  parser.value(password));
+    } else {
+        std::fputs("Give --sqlite FILE, or --server, --database, --login and --password, or --print-script.\n", stderr);
+        return 2;
+    }
+    if (!opened) {
+        std::fprintf(stderr, "cannot connect: %s\n", qPrintable(db.lastError()));
+        return 1;
+    }
+    if (!Schema::initialise(db, QDate::currentDate().year())) {
+        std::fprintf(stderr, "setup failed: %s\n", qPrintable(db.lastError()));
+        return 1;
+    }
+    std::puts("ok");
+    return 0;
+}
