@@ -73,6 +73,7 @@ void ConnectionWindow::loadAndDecide(bool forceShow)
     m_password->setText(ReadConnectionSetting(QStringLiteral("密码")));
     if (forceShow || m_server->text().isEmpty() || m_database->text().isEmpty()
         || m_login->text().isEmpty() || m_password->text().isEmpty()) {
+        CentreOnScreen(this);
         show();
         raise();
         activateWindow();
@@ -110,6 +111,8 @@ void ConnectionWindow::connectNow()
     if (!ok) {
         db.close();
         ShowMessage(QStringLiteral("连接数据库失败，请与管理员联系！"), QString(), MsgIcon::Error, this);
+        if (!isVisible())
+            CentreOnScreen(this);
         show();
         return;
     }
@@ -119,6 +122,7 @@ void ConnectionWindow::connectNow()
     hide();
     auto *login = new LoginWindow;
     login->setAttribute(Qt::WA_DeleteOnClose);
+    CentreOnScreen(login);
     login->show();
     login->raise();
     login->activateWindow();

@@ -92,10 +92,21 @@ void LoginWindow::prepare()
     if (u >= 0)
         m_user->setCurrentIndex(u);
     const int s = m_set->findText(Settings::read(QStringLiteral("账套"), QStringLiteral("默认")), Qt::MatchExactly);
-    if (s >= 0)
+    if (s >= 0) {
         m_set->setCurrentIndex(s);
-    else
-        m_set->setCurrentIndex(-1);
+    } else if (m_set->count() > 0) {
+        // Nothing remembered yet (first start): offer this year's set, or
+        // the first, as if the user had chosen it.
+        const QString year = QString::number(Clock::now().date().year());
+        int pick = 0;
+        for (int i = 0; i < m_set->count(); ++i)
+            if (m_set->itemText(i).startsWith(year)) {
+                pick = i;
+                break;
+            }
+        m_set->setCurrentIndex(pick);
+        Settings::write(QStringLiteral("账套"), QStringLiteral("默认"), m_set->currentText());
+    }
     if (!m_user->currentText().isEmpty())
         m_password->setFocus();
     else

@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QLabel>
 #include <QPointer>
+#include <QScreen>
 
 namespace cg {
 
@@ -150,6 +151,15 @@ QLabel *FieldLabel(const QString &objectName, const QString &text, QWidget *budd
         buddy->setAccessibleName(text);
     }
     return label;
+}
+
+void CentreOnScreen(QWidget *window)
+{
+    window->adjustSize();
+    if (QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        window->move(area.center() - QPoint(window->width() / 2, window->height() / 2));
+    }
 }
 
 void SetHint(QLabel *label, const QString &text, bool success)

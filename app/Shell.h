@@ -77,6 +77,9 @@ private:
 QLabel *FieldLabel(const QString &objectName, const QString &text, QWidget *buddy,
                    QWidget *parent = nullptr);
 
+// Places a window in the middle of the screen it is on.
+void CentreOnScreen(QWidget *window);
+
 // Result label colours: success green (0,128,0), failure red (255,0,0).
 void SetHint(QLabel *label, const QString &text, bool success);
 

@@ -5,6 +5,7 @@
 #include "data/Permissions.h"
 #include "data/Schema.h"
 
+#include <QPointer>
 #include <QSettings>
 #include <QtTest>
 
@@ -30,8 +31,14 @@ TestEnv::TestEnv(bool connect)
 
 TestEnv::~TestEnv()
 {
+    QList<QPointer<QWidget>> windows;
     for (QWidget *w : QApplication::topLevelWidgets())
-        delete w;
+        windows << w;
+    for (const QPointer<QWidget> &w : windows)
+        if (w && !w->parentWidget())
+            delete w.data();
+    for (const QPointer<QWidget> &w : windows)
+        delete w.data();
     cg::Windows::clearFactories();
     cg::MessageSeam::stopRecording();
     cg::FileDialogs::stopRecording();
@@ -44,6 +51,14 @@ TestEnv::~TestEnv()
 }
 
 QString TestEnv::dbPath() const { return m_ctx->workFolder() + QStringLiteral("cgsys.db"); }
+
+void TestEnv::reconnect()
+{
+    if (!db().isConnected())
+        db().openSqlite(dbPath());
+    if (!m_ctx->localDb().isConnected())
+        m_ctx->localDb().openSqlite(m_ctx->localDbPath());
+}
 
 void TestEnv::loginAs(const QString &user)
 {
@@ -75,6 +90,7 @@ void TestEnv::addUser(const QString &name, const QString &password, const QStrin
 QList<QStringList> TestEnv::rows(const QString &sql, const QVariantList &params)
 {
     QList<QStringList> out;
+    reconnect();
     cg::Recordset rs(db());
     if (!rs.open(sql, params))
         return out;

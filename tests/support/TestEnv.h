@@ -26,6 +26,8 @@ public:
     QString workFolder() const { return m_ctx->workFolder(); }
     QString dbPath() const;
 
+    // Opens the connections again after the program closed them in order.
+    void reconnect();
     // Logs in as that user on the first account set without the window.
     void loginAs(const QString &user);
     // Adds a user with the given password and the flags listed set to '1'.
