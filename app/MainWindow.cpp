@@ -189,6 +189,7 @@ void MainWindow::start()
     setWindowTitle(kMainTitle);
     // The skin: a style sheet; the program starts with the plain look when it
     // cannot be read.
+    EnsureResources();
     QFile skin(QStringLiteral(":/app/skin.qss"));
     if (skin.open(QIODevice::ReadOnly))
         qApp->setStyleSheet(QString::fromUtf8(skin.readAll()));

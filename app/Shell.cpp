@@ -44,8 +44,9 @@ void clearFactories()
 
 QWidget *find(const QString &key)
 {
+    // A closed window may wait for its deletion a little: it counts as gone.
     QWidget *w = openWindows().value(key);
-    return w;
+    return w && !w->isHidden() ? w : nullptr;
 }
 
 QWidget *open(const QString &key)

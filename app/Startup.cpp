@@ -3,7 +3,17 @@
 
 #include <QFile>
 
+// The pictures and the skin are compiled into the static library; naming
+// them here links them into every program that starts up.
+static void initAppResources() { Q_INIT_RESOURCE(app); }
+
 namespace cg {
+
+void EnsureResources()
+{
+    static const bool ready = (initAppResources(), true);
+    Q_UNUSED(ready);
+}
 
 bool OpenLocalConnectionDatabase()
 {
@@ -49,6 +59,7 @@ bool SaveConnectionSettings(const QString &server, const QString &database, cons
 
 QByteArray DefaultBackgroundPicture()
 {
+    EnsureResources();
     QFile f(QStringLiteral(":/app/default_background.jpg"));
     if (!f.open(QIODevice::ReadOnly))
         return {};

@@ -8,6 +8,9 @@
 
 namespace cg {
 
+// Registers the compiled-in pictures and skin (once).
+void EnsureResources();
+
 // Creates WorkFolder/cgsys.dll from the template when it is missing (owner
 // read/write only) and opens 数据库连接_注册 on it.
 bool OpenLocalConnectionDatabase();

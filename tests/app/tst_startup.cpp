@@ -1,0 +1,123 @@
+// Start-up: working folder files, background picture, status bar.
+#include "app/MainWindow.h"
+#include "app/Startup.h"
+#include "support/TestEnv.h"
+
+#include <QFile>
+#include <QStatusBar>
+#include <QtTest>
+
+using namespace cg;
+
+class TstStartup : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void localConnectionDatabaseComesFromTemplateOnce();
+    void backgroundMarkers();
+    void placement();
+    void statusBarTexts();
+};
+
+void TstStartup::localConnectionDatabaseComesFromTemplateOnce()
+{
+    cgtest::TestEnv env(false);
+    const QString path = env.ctx().localDbPath();
+    QVERIFY(QFile::exists(path));
+    QCOMPARE(QFile::permissions(path) & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
+             QFileDevice::Permissions());
+    QCOMPARE(ReadConnectionSetting(QStringLiteral("服务器IP")), QStringLiteral("sqlite"));
+    QCOMPARE(ReadConnectionSetting(QStringLiteral("数据库名称")), QStringLiteral("cgsys.db"));
+    QCOMPARE(ReadConnectionSetting(QStringLiteral("登录名")), QStringLiteral("local"));
+    QCOMPARE(ReadConnectionSetting(QStringLiteral("密码")), QStringLiteral("local"));
+    QCOMPARE(ReadConnectionSetting(QStringLiteral("id")), QString());
+    // Stored values survive a restart; a deleted file comes back as the template.
+    QVERIFY(SaveConnectionSettings(QStringLiteral("db.example"), QStringLiteral("采购"), QStringLiteral("sa"), QStringLiteral("x")));
+    env.ctx().localDb().close();
+    QVERIFY(OpenLocalConnectionDatabase());
+    QCOMPARE(ReadConnectionSetting(QStringLiteral("服务器IP")), QStringLiteral("db.example"));
+    env.ctx().localDb().close();
+    QFile::remove(path);
+    QVERIFY(OpenLocalConnectionDatabase());
+    QCOMPARE(ReadConnectionSetting(QStringLiteral("服务器IP")), QStringLiteral("sqlite"));
+}
+
+void TstStartup::backgroundMarkers()
+{
+    cgtest::TestEnv env(false);
+    const QString key = QStringLiteral("背景图片");
+    const QString section = QStringLiteral("界面布局");
+    // No picture, no marker: the default picture.
+    BackgroundChoice c = ChooseBackground();
+    QCOMPARE(c.picture, DefaultBackgroundPicture());
+    QVERIFY(!c.picture.isEmpty());
+    QCOMPARE(env.setting(section, key), QStringLiteral("已加载默认背景图片"));
+    // Removed by the user: no picture, the marker stays.
+    Settings::write(section, key, QStringLiteral("背景图片未加载"));
+    c = ChooseBackground();
+    QVERIFY(c.picture.isEmpty());
+    QCOMPARE(env.setting(section, key), QStringLiteral("背景图片未加载"));
+    // A zero-length file is no picture.
+    QFile empty(env.ctx().backgroundPath());
+    QVERIFY(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    QVERIFY(ChooseBackground().picture.isEmpty());
+    Settings::write(section, key, QStringLiteral("其他"));
+    QCOMPARE(ChooseBackground().picture, DefaultBackgroundPicture());
+    // The user's picture.
+    QFile pic(env.ctx().backgroundPath());
+    QVERIFY(pic.open(QIODevice::WriteOnly));
+    pic.write("user picture bytes");
+    pic.close();
+    Settings::write(section, key, QStringLiteral("背景图片未加载"));
+    c = ChooseBackground();
+    QCOMPARE(c.picture, QByteArray("user picture bytes"));
+    QCOMPARE(env.setting(section, key), QStringLiteral("背景图片加载成功"));
+}
+
+void TstStartup::placement()
+{
+    cgtest::TestEnv env(false);
+    const QString section = QStringLiteral("界面布局");
+    const QString key = QStringLiteral("图片位置");
+    QCOMPARE(ChooseBackground().placement, PicturePlacement::Unchanged);
+    const QList<QPair<QString, PicturePlacement>> cases = {
+        {QStringLiteral("图片左上"), PicturePlacement::TopLeft},
+        {QStringLiteral("图片平铺"), PicturePlacement::Tiled},
+        {QStringLiteral("图片居中"), PicturePlacement::Centred},
+        {QStringLiteral("平铺"), PicturePlacement::Unchanged}};
+    for (const auto &c : cases) {
+        Settings::write(section, key, c.first);
+        QCOMPARE(ChooseBackground().placement, c.second);
+    }
+    // The main window shows it.
+    Settings::write(section, key, QStringLiteral("图片居中"));
+    MainWindow main;
+    main.start();
+    QCOMPARE(main.background()->placement(), PicturePlacement::Centred);
+    QVERIFY(main.background()->hasPicture());
+    QCOMPARE(main.background()->text(), QStringLiteral("砚禾澄屿合同管理系统 by：系统"));
+}
+
+void TstStartup::statusBarTexts()
+{
+    cgtest::TestEnv env(false);
+    QCOMPARE(StatusDateText(QDate(2020, 7, 12)), QStringLiteral(" 2020年7月12日  星期日"));
+    QCOMPARE(StatusDateText(QDate(2026, 12, 9)), QStringLiteral(" 2026年12月9日  星期三"));
+    QCOMPARE(StatusDateText(QDate(2021, 3, 6)), QStringLiteral(" 2021年3月6日  星期六"));
+    Clock::setFixed(QDateTime(QDate(2020, 7, 12), QTime(10, 0)));
+    MainWindow main;
+    main.start();
+    QCOMPARE(main.windowTitle(), QStringLiteral("砚禾澄屿合同管理系统 v2.5.2.2"));
+    QVERIFY(!main.isVisible());
+    QVERIFY(main.windowState() & Qt::WindowMaximized);
+    QCOMPARE(main.statusBar()->objectName(), QStringLiteral("状态条1"));
+    const QStringList expected = {QStringLiteral(" 当前操作员："), QStringLiteral(" "), QStringLiteral(" 当前帐套名："),
+                                  QStringLiteral(" "), QStringLiteral(" 当前时段："),
+                                  QStringLiteral(" 2020年7月12日  星期日"), QString(), QStringLiteral(" 地址："),
+                                  QStringLiteral("sqlite"), QStringLiteral(" 发布日期：2020-07-10")};
+    for (int i = 0; i < 10; ++i)
+        QCOMPARE(main.statusPanelText(i), expected[i]);
+}
+
+QTEST_MAIN(TstStartup)
+#include "tst_startup.moc"
