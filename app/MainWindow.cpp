@@ -53,8 +53,12 @@ void BackgroundLabel::paintEvent(QPaintEvent *event)
         case PicturePlacement::Centred:
             p.drawPixmap((width() - m_pixmap.width()) / 2, (height() - m_pixmap.height()) / 2, m_pixmap);
             break;
-        default:
+        case PicturePlacement::Tiled:
             p.drawTiledPixmap(rect(), m_pixmap);
+            break;
+        default:
+            p.setRenderHint(QPainter::SmoothPixmapTransform);
+            p.drawPixmap(rect(), m_pixmap);
             break;
         }
     }

@@ -27,7 +27,7 @@ protected:
 
 private:
     QPixmap m_pixmap;
-    PicturePlacement m_placement = PicturePlacement::Tiled;
+    PicturePlacement m_placement = PicturePlacement::Stretched;
 };
 
 class MainWindow : public QMainWindow {

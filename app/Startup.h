@@ -26,7 +26,8 @@ inline const QString kTemplateDatabase = QStringLiteral("cgsys.db");
 inline const QString kTemplateLogin = QStringLiteral("local");
 inline const QString kTemplatePassword = QStringLiteral("local");
 
-enum class PicturePlacement { Unchanged, TopLeft, Tiled, Centred };
+// Unchanged keeps the label's own placement (the picture fills the label).
+enum class PicturePlacement { Unchanged, TopLeft, Tiled, Centred, Stretched };
 
 struct BackgroundChoice {
     QByteArray picture;   // empty: no picture
