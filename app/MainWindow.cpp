@@ -187,7 +187,7 @@ void MainWindow::reloadBackground()
     m_background->setPictureBytes(bytes);
 }
 
-void MainWindow::start()
+void MainWindow::start(const std::function<void()> &connectionStep)
 {
     AppContext &ctx = Ctx();
     setWindowTitle(kMainTitle);
@@ -204,6 +204,8 @@ void MainWindow::start()
     m_background->setPlacement(bg.placement);
 
     OpenLocalConnectionDatabase();
+    if (connectionStep)
+        connectionStep();
 
     setWindowState(Qt::WindowMaximized);
     setStatusPanelText(1, QStringLiteral(" ") + ctx.login.userName);

@@ -5,12 +5,17 @@
 #include <QMainWindow>
 #include <QPixmap>
 #include <QTimer>
+#include <functional>
 
 class QAction;
 
 namespace cg {
 
 class HotKeys;
+
+// The file dialog of the import windows: Excel workbooks, default .xlsx.
+inline const QString kExcelFileFilter = QStringLiteral("Excel文件 (*.xls *.xlsx)");
+inline const QString kExcelDefaultSuffix = QStringLiteral("xlsx");
 
 // The background label: shows the picture top-left, tiled or centred.
 class BackgroundLabel : public QLabel {
@@ -36,8 +41,10 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    // The start routine, after the single-instance check.
-    void start();
+    // The start routine, after the single-instance check. connectionStep
+    // runs where the connection settings window takes over, before the
+    // status bar is filled and the hot keys are registered.
+    void start(const std::function<void()> &connectionStep = {});
 
     BackgroundLabel *background() const { return m_background; }
     QString statusPanelText(int index) const;

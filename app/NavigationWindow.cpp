@@ -164,7 +164,7 @@ NavigationWindow::NavigationWindow(QWidget *owner)
 
     connect(m_entry, &QToolButton::clicked, this, [this] {
         MainWindow::openContractEntryChecked(this);
-        m_entry->setChecked(false);
+        m_entry->setChecked(true);
         for (QToolButton *b : {m_query, m_basic, m_system})
             b->setChecked(false);
     });

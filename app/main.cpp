@@ -63,10 +63,10 @@ int main(int argc, char *argv[])
 
     RegisterWindows();
     MainWindow mainWindow;
-    mainWindow.start();
-
-    auto *connection = new ConnectionWindow(&mainWindow);
-    connection->loadAndDecide(showSettings);
+    mainWindow.start([&] {
+        auto *connection = new ConnectionWindow(&mainWindow);
+        connection->loadAndDecide(showSettings);
+    });
 
     const int code = app.exec();
     ctx.db().close();
