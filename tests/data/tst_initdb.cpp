@@ -1,0 +1,68 @@
+// The setup helper prepares a database the program can log in to.
+#include "data/Db.h"
+#include "data/Schema.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace cg;
+
+class TstInitDb : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void preparesAnEmbeddedFileOnce();
+    void printsTheScriptAndRefusesMissingValues();
+
+private:
+    QString run(const QStringList &args, int *code)
+    {
+        QProcess p;
+        p.start(qEnvironmentVariable("CGSYS_INITDB"), args);
+        if (!p.waitForFinished(30000)) {
+            *code = -1;
+            return {};
+        }
+        *code = p.exitCode();
+        return QString::fromUtf8(p.readAllStandardOutput());
+    }
+};
+
+void TstInitDb::preparesAnEmbeddedFileOnce()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("shared.db"));
+    int code = 0;
+    for (int round = 0; round < 2; ++round) {
+        QCOMPARE(run({QStringLiteral("--sqlite"), file}, &code).trimmed(), QStringLiteral("ok"));
+        QCOMPARE(code, 0);
+    }
+    DbConnection db(QStringLiteral("check"));
+    QVERIFY(db.openSqlite(file));
+    for (const char *t : {"ztb", "yhb", "gysb", "jczlb", "rzb", "htb1"})
+        QVERIFY2(db.tableExists(QString::fromLatin1(t)), t);
+    Recordset rs(db);
+    QVERIFY(rs.open(QStringLiteral("select * from yhb")));
+    QCOMPARE(rs.recordCount(), 1);
+    QCOMPARE(rs.text(0), QStringLiteral("admin"));
+    QCOMPARE(rs.text(QStringLiteral("默认用户")), QStringLiteral("0"));
+    QCOMPARE(rs.text(QStringLiteral("用户管理")), QStringLiteral("1"));
+    QVERIFY(rs.open(QStringLiteral("select * from ztb")));
+    QCOMPARE(rs.recordCount(), 1);
+    QCOMPARE(rs.text(0), QStringLiteral("%1年度").arg(QDate::currentDate().year()));
+    QCOMPARE(rs.text(3), QStringLiteral("htb1"));
+    QCOMPARE(rs.number(5), 50000);
+    QCOMPARE(rs.text(6), QStringLiteral("False"));
+}
+
+void TstInitDb::printsTheScriptAndRefusesMissingValues()
+{
+    int code = 0;
+    QCOMPARE(run({QStringLiteral("--print-script")}, &code), Schema::setupScript());
+    QCOMPARE(code, 0);
+    run({QStringLiteral("--server"), QStringLiteral("127.0.0.1")}, &code);
+    QCOMPARE(code, 2);
+}
+
+QTEST_MAIN(TstInitDb)
+#include "tst_initdb.moc"
