@@ -89,15 +89,22 @@ bool DbConnection::openSqlServer(const QString &server, const QString &database,
     if (QSqlDatabase::contains(m_name))
         QSqlDatabase::removeDatabase(m_name);
     // FreeTDS left at protocol "auto" can wait for minutes on a server that
-    // accepts the connection and never answers; pin the protocol version.
-    if (qEnvironmentVariableIsEmpty("TDSVER"))
+    // accepts the connection and never answers, whatever the login time-out;
+    // pin the protocol version.
+    const QByteArray tdsVersion = qgetenv("TDSVER");
+    if (tdsVersion.isEmpty() || tdsVersion.compare("auto", Qt::CaseInsensitive) == 0)
         qputenv("TDSVER", "7.4");
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_name);
-    db.setDatabaseName(sqlServerConnectionText(server, database, login, password));
-    db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%1")
-                             .arg(m_timeout));
-    if (!db.open()) {
-        m_lastError = db.lastError().text();
+    bool opened;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_name);
+        db.setDatabaseName(sqlServerConnectionText(server, database, login, password));
+        db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%1")
+                                 .arg(m_timeout));
+        opened = db.open();
+        if (!opened)
+            m_lastError = db.lastError().text();
+    }
+    if (!opened) {
         QSqlDatabase::removeDatabase(m_name);
         return false;
     }
