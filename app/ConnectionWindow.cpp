@@ -39,14 +39,10 @@ ConnectionWindow::ConnectionWindow(QWidget *owner) : QWidget(owner, Qt::Window |
     frame->setObjectName(QStringLiteral("外形框1"));
     frame->setFrameShape(QFrame::StyledPanel);
     auto *grid = new QGridLayout(frame);
-    grid->addWidget(FieldLabel(QStringLiteral("标签_地址"), QStringLiteral("服务器地址："), m_server, frame), 0, 0);
-    grid->addWidget(m_server, 0, 1);
-    grid->addWidget(FieldLabel(QStringLiteral("标签_名称"), QStringLiteral("数据库名称："), m_database, frame), 1, 0);
-    grid->addWidget(m_database, 1, 1);
-    grid->addWidget(FieldLabel(QStringLiteral("标签_用户名"), QStringLiteral("用  户  名："), m_login, frame), 2, 0);
-    grid->addWidget(m_login, 2, 1);
-    grid->addWidget(FieldLabel(QStringLiteral("标签_密码"), QStringLiteral("密      码："), m_password, frame), 3, 0);
-    grid->addWidget(m_password, 3, 1);
+    AddFieldRow(grid, 0, QStringLiteral("标签_地址"), QStringLiteral("服务器地址："), m_server);
+    AddFieldRow(grid, 1, QStringLiteral("标签_名称"), QStringLiteral("数据库名称："), m_database);
+    AddFieldRow(grid, 2, QStringLiteral("标签_用户名"), QStringLiteral("用  户  名："), m_login);
+    AddFieldRow(grid, 3, QStringLiteral("标签_密码"), QStringLiteral("密      码："), m_password);
     auto *decor = new QLabel(this);
     decor->setObjectName(QStringLiteral("标签1"));
 

@@ -54,12 +54,9 @@ LoginWindow::LoginWindow(QWidget *parent) : QWidget(parent, Qt::Window)
     frame->setObjectName(QStringLiteral("外形框1"));
     frame->setFrameShape(QFrame::StyledPanel);
     auto *grid = new QGridLayout(frame);
-    grid->addWidget(FieldLabel(QStringLiteral("标签4"), QStringLiteral("用户名："), m_user, frame), 0, 0);
-    grid->addWidget(m_user, 0, 1);
-    grid->addWidget(FieldLabel(QStringLiteral("标签1"), QStringLiteral("密  码："), m_password, frame), 1, 0);
-    grid->addWidget(m_password, 1, 1);
-    grid->addWidget(FieldLabel(QStringLiteral("标签3"), QStringLiteral("账  套："), m_set, frame), 2, 0);
-    grid->addWidget(m_set, 2, 1);
+    AddFieldRow(grid, 0, QStringLiteral("标签4"), QStringLiteral("用户名："), m_user);
+    AddFieldRow(grid, 1, QStringLiteral("标签1"), QStringLiteral("密  码："), m_password);
+    AddFieldRow(grid, 2, QStringLiteral("标签3"), QStringLiteral("账  套："), m_set);
     grid->setColumnStretch(1, 1);
 
     auto *buttons = new QHBoxLayout;

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QGridLayout>
 #include <QHash>
 #include <QLabel>
 #include <QPointer>
@@ -152,6 +153,12 @@ QLabel *FieldLabel(const QString &objectName, const QString &text, QWidget *budd
         buddy->setAccessibleName(text);
     }
     return label;
+}
+
+void AddFieldRow(QGridLayout *grid, int row, const QString &labelName, const QString &text, QWidget *field)
+{
+    grid->addWidget(FieldLabel(labelName, text, field, grid->parentWidget()), row, 0);
+    grid->addWidget(field, row, 1);
 }
 
 void CentreOnScreen(QWidget *window)

@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <functional>
 
+class QGridLayout;
 class QLabel;
 
 namespace cg {
@@ -76,6 +77,9 @@ private:
 // screen readers and automation find the field by the label's text.
 QLabel *FieldLabel(const QString &objectName, const QString &text, QWidget *buddy,
                    QWidget *parent = nullptr);
+
+// A labelled field in a form grid: the label in column 0, the field in 1.
+void AddFieldRow(QGridLayout *grid, int row, const QString &labelName, const QString &text, QWidget *field);
 
 // Places a window in the middle of the screen it is on.
 void CentreOnScreen(QWidget *window);

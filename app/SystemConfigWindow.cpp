@@ -65,14 +65,12 @@ SystemConfigWindow::SystemConfigWindow(QWidget *owner)
     m_placement->addItems({SystemConfig::kTopLeft, SystemConfig::kTiled, SystemConfig::kCentred});
 
     auto *lookGrid = new QGridLayout(look);
-    lookGrid->addWidget(FieldLabel(QStringLiteral("标签5"), QStringLiteral("背景图片:"), m_path, look), 0, 0);
-    lookGrid->addWidget(m_path, 0, 1);
+    AddFieldRow(lookGrid, 0, QStringLiteral("标签5"), QStringLiteral("背景图片:"), m_path);
     auto *pictureButtons = new QHBoxLayout;
     pictureButtons->addWidget(m_browse);
     pictureButtons->addWidget(m_clear);
     lookGrid->addLayout(pictureButtons, 0, 2);
-    lookGrid->addWidget(FieldLabel(QStringLiteral("标签11"), QStringLiteral("图片位置:"), m_placement, look), 1, 0);
-    lookGrid->addWidget(m_placement, 1, 1);
+    AddFieldRow(lookGrid, 1, QStringLiteral("标签11"), QStringLiteral("图片位置:"), m_placement);
     lookGrid->addWidget(Hint(QStringLiteral("标签10"), QStringLiteral("加入背景图片后会使系统速度减慢"), look), 1, 2);
     lookGrid->setColumnStretch(1, 1);
 
@@ -89,14 +87,11 @@ SystemConfigWindow::SystemConfigWindow(QWidget *owner)
     m_printTitle->setObjectName(QStringLiteral("编辑框_打印标题"));
 
     auto *systemGrid = new QGridLayout(system);
-    systemGrid->addWidget(FieldLabel(QStringLiteral("标签17"), QStringLiteral("合同编号："), m_prefix, system), 0, 0);
-    systemGrid->addWidget(m_prefix, 0, 1);
+    AddFieldRow(systemGrid, 0, QStringLiteral("标签17"), QStringLiteral("合同编号："), m_prefix);
     systemGrid->addWidget(Hint(QStringLiteral("标签14"), QStringLiteral("合同开头编码不能为空"), system), 0, 2);
-    systemGrid->addWidget(FieldLabel(QStringLiteral("标签3"), QStringLiteral("日志条数："), m_logLimit, system), 1, 0);
-    systemGrid->addWidget(m_logLimit, 1, 1);
+    AddFieldRow(systemGrid, 1, QStringLiteral("标签3"), QStringLiteral("日志条数："), m_logLimit);
     systemGrid->addWidget(Hint(QStringLiteral("标签4"), QStringLiteral("超过十万条系统停止使用（需清理）"), system), 1, 2);
-    systemGrid->addWidget(FieldLabel(QStringLiteral("标签6"), QStringLiteral("打印标题："), m_printTitle, system), 2, 0);
-    systemGrid->addWidget(m_printTitle, 2, 1);
+    AddFieldRow(systemGrid, 2, QStringLiteral("标签6"), QStringLiteral("打印标题："), m_printTitle);
     systemGrid->addWidget(Hint(QStringLiteral("标签7"), QStringLiteral("打印标题不能为空"), system), 2, 2);
     systemGrid->setColumnStretch(1, 1);
 

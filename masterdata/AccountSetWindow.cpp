@@ -137,8 +137,7 @@ AccountSetWindow::AccountSetWindow(QWidget *owner)
     up.setColor(QPalette::WindowText, QColor(255, 0, 0));
     unique->setPalette(up);
     auto *grid = new QGridLayout(frame);
-    grid->addWidget(FieldLabel(QStringLiteral("标签3"), QStringLiteral("管理帐套名："), m_name, frame), 0, 0);
-    grid->addWidget(m_name, 0, 1);
+    AddFieldRow(grid, 0, QStringLiteral("标签3"), QStringLiteral("管理帐套名："), m_name);
     grid->addWidget(unique, 0, 2);
     grid->addWidget(FieldLabel(QStringLiteral("标签6"), QStringLiteral("隶属部门："), m_department, frame), 1, 0);
     grid->addWidget(m_department, 1, 1, 1, 2);

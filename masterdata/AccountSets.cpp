@@ -75,17 +75,16 @@ AccountSets::Outcome AccountSets::create(const QString &name, const QString &dep
     return outcome;
 }
 
-AccountSets::Outcome AccountSets::modify(const QString &oldName, const QString &newName,
-                                         const QString &department, const QString &remark)
+AccountSets::Outcome AccountSets::changeOneRow(const QString &sql, const QVariantList &params,
+                                               const std::function<bool()> &isDuplicate)
 {
     Outcome outcome = Outcome::Failed;
     const bool committed = inTransaction(m_db, [&] {
-        if (nameTaken(newName, oldName)) {
+        if (isDuplicate && isDuplicate()) {
             outcome = Outcome::Duplicate;
             return false;
         }
-        if (!m_db.execute(QStringLiteral("update ztb set 账套名=?,隶属部门=?,备注=? where 账套名=?"),
-                          {newName, department, remark, oldName}))
+        if (!m_db.execute(sql, params))
             return false;
         const int rows = m_db.rowsAffected();
         if (rows == 0) {
@@ -101,23 +100,17 @@ AccountSets::Outcome AccountSets::modify(const QString &oldName, const QString &
     return committed ? outcome : (outcome == Outcome::Done ? Outcome::Failed : outcome);
 }
 
+AccountSets::Outcome AccountSets::modify(const QString &oldName, const QString &newName,
+                                         const QString &department, const QString &remark)
+{
+    return changeOneRow(QStringLiteral("update ztb set 账套名=?,隶属部门=?,备注=? where 账套名=?"),
+                        {newName, department, remark, oldName},
+                        [&] { return nameTaken(newName, oldName); });
+}
+
 AccountSets::Outcome AccountSets::remove(const QString &name)
 {
-    Outcome outcome = Outcome::Failed;
-    const bool committed = inTransaction(m_db, [&] {
-        if (!m_db.execute(QStringLiteral("delete from ztb where 账套名=?"), {name}))
-            return false;
-        const int rows = m_db.rowsAffected();
-        if (rows == 0) {
-            outcome = Outcome::NotFound;
-            return false;
-        }
-        if (rows > 1)
-            return false;
-        outcome = Outcome::Done;
-        return true;
-    });
-    return committed ? outcome : (outcome == Outcome::Done ? Outcome::Failed : outcome);
+    return changeOneRow(QStringLiteral("delete from ztb where 账套名=?"), {name}, {});
 }
 
 bool AccountSets::dropUnusedContractTable(const QString &table)

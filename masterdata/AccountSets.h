@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 // Account sets (rows of ztb) and their contract tables, apart from the window.
 
 #include <QList>
@@ -61,6 +62,9 @@ public:
     bool dropUnusedContractTable(const QString &table);
 
 private:
+    // One statement that must change exactly one ztb row, as a unit.
+    Outcome changeOneRow(const QString &sql, const QVariantList &params,
+                         const std::function<bool()> &isDuplicate);
     DbConnection &m_db;
     QString m_current;
 };
