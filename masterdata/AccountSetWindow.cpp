@@ -199,7 +199,7 @@ void AccountSetWindow::changeEvent(QEvent *event)
 
 QString AccountSetWindow::currentName() const
 {
-    const int row = m_grid->currentRow();
+    const int row = m_grid->selectionModel()->hasSelection() ? m_grid->currentRow() : -1;
     if (row < 0)
         return {};
     const QTableWidgetItem *item = m_grid->item(row, 0);
@@ -266,7 +266,7 @@ void AccountSetWindow::startModify()
         ShowError(QStringLiteral("不能修改正在使用的账套！"), this);
         return;
     }
-    const int row = m_grid->currentRow();
+    const int row = m_grid->selectionModel()->hasSelection() ? m_grid->currentRow() : -1;
     m_oldName = name;
     m_name->setText(name);
     m_department->setText(m_grid->item(row, 1) ? m_grid->item(row, 1)->text() : QString());

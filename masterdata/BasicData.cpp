@@ -124,12 +124,9 @@ void bind(QObject *context, Kind kind, ListTargets::Fill fill)
     if (!context || !fill)
         return;
     ListTargets::add(info(kind).list, context, fill);
-    if (!HasContext())
-        return;
-    bool ok = false;
-    const QStringList values = query(Ctx().db(), kind, &ok);
-    if (ok)
-        fill(values);
+    // A window that opens refreshes its kinds in every open window.
+    if (HasContext())
+        refresh(kind);
 }
 
 void fillCombo(QComboBox *combo, const QStringList &values)

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QEvent>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -168,7 +169,8 @@ UserManagementWindow::UserManagementWindow(QWidget *owner)
     layout->addLayout(right, 1);
 
     connect(m_list, &QTreeWidget::itemSelectionChanged, this, &UserManagementWindow::showRights);
-    connect(m_list, &QTreeWidget::itemDoubleClicked, this, [this] { openPassword(); });
+    // A double-click anywhere in the list, also below the rows.
+    m_list->viewport()->installEventFilter(this);
     connect(m_list, &QWidget::customContextMenuRequested, this, &UserManagementWindow::showMenu);
     connect(password, &QPushButton::clicked, this, &UserManagementWindow::openPassword);
     connect(add, &QPushButton::clicked, this, &UserManagementWindow::addUser);
@@ -281,6 +283,15 @@ void UserManagementWindow::closeEvent(QCloseEvent *event)
     delete m_newUser.data();
     delete m_password.data();
     ChildWindow::closeEvent(event);
+}
+
+bool UserManagementWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_list->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        openPassword();
+        return true;
+    }
+    return ChildWindow::eventFilter(watched, event);
 }
 
 // ------------------------------------------------------------- NewUserWindow
@@ -432,6 +443,9 @@ PasswordWindow::PasswordWindow(UserManagementWindow *owner, const QString &name)
     m_old = edit(QStringLiteral("编辑框_原密码"), this, true);
     m_new = edit(QStringLiteral("编辑框_新密码"), this, true);
     m_confirmation = edit(QStringLiteral("编辑框_确认密码"), this, true);
+    // Only the confirmation of this window takes any length, so a longer
+    // password typed twice is refused as different rather than cut.
+    m_confirmation->setMaxLength(32767);
     auto *form = new QGridLayout;
     AddFieldRow(form, 0, QStringLiteral("标签_用户名"), QStringLiteral("用 户 名："), m_name);
     AddFieldRow(form, 1, QStringLiteral("标签_原密码"), QStringLiteral("原 密 码："), m_old);
