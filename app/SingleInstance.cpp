@@ -56,8 +56,6 @@ void BringToFront()
             target = w;
             break;
         }
-        if (!target && !w->parentWidget())
-            target = w;
         if (!target)
             target = w;
     }

@@ -39,9 +39,6 @@ void applyState(QWidget *window, const QString &control, const State &st)
             w->setVisible(st.visible);
         found = true;
     }
-    if (window->objectName() == control) {
-        found = true;
-    }
     if (found)
         return;
     for (QAction *a : window->findChildren<QAction *>()) {
