@@ -1,6 +1,6 @@
 #include "app/Catalog.h"
 #include "app/NavigationWindow.h"
-#include "app/Shell.h"
+#include "ui/Shell.h"
 #include "app/SystemConfigWindow.h"
 #include "app/TextWindows.h"
 #include "masterdata/AccountSetWindow.h"

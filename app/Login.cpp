@@ -1,38 +1,55 @@
 #include "app/Login.h"
 #include "data/Context.h"
+#include "data/OperationLog.h"
 #include "data/Password.h"
+#include "data/Seams.h"
 
 namespace cg {
 
-static QStringList firstColumn(const QString &sql)
+namespace {
+int g_failed = 0;
+
+QStringList firstColumn(DbConnection &db, const QString &sql)
 {
     QStringList out;
-    Recordset rs(Ctx().db());
+    Recordset rs(db);
     if (rs.open(sql))
         for (; !rs.eof(); rs.moveNext())
             out << rs.text(0);
     return out;
 }
+} // namespace
 
-QStringList AllUserNames() { return firstColumn(QStringLiteral("select * from yhb")); }
-QStringList AllAccountSetNames() { return firstColumn(QStringLiteral("select * from ztb")); }
+LoginFlow::LoginFlow(DbConnection &db, LoginContext &login) : m_db(db), m_login(login) {}
 
-bool AccountSetIsOfYear(const QString &accountSet, int year)
+QStringList LoginFlow::userNames() const { return firstColumn(m_db, QStringLiteral("select * from yhb")); }
+QStringList LoginFlow::accountSetNames() const { return firstColumn(m_db, QStringLiteral("select * from ztb")); }
+
+int LoginFlow::failedAttempts() { return g_failed; }
+void LoginFlow::resetFailedAttempts() { g_failed = 0; }
+
+bool LoginFlow::accountSetIsOfYear(const QString &accountSet, int year) const
 {
-    Recordset rs(Ctx().db());
+    Recordset rs(m_db);
     rs.open(QStringLiteral("select 账套名 from ztb where 账套名=?"), {accountSet});
     return leadingInteger(rs.text(0)) == year;
 }
 
-void LoadAccountSet(const QString &accountSet)
+void LoginFlow::loadAccountSet(const QString &accountSet)
 {
-    Recordset rs(Ctx().db());
+    // Names the server considers equal cannot be stored side by side; still,
+    // take the row that is this name to the letter when there is one.
+    Recordset rs(m_db);
     rs.open(QStringLiteral("select * from ztb where 账套名=?"), {accountSet});
-    Ctx().login.accountSetName = rs.text(0);
-    Ctx().login.contractTable = rs.text(3);
+    while (!rs.eof() && rs.text(0) != accountSet)
+        rs.moveNext();
+    if (rs.eof())
+        rs.moveFirst();
+    m_login.accountSetName = rs.text(0);
+    m_login.contractTable = rs.text(3);
 }
 
-QString MissingTableMessage(const QString &contractTable)
+QString LoginFlow::missingTableMessage(const QString &contractTable) const
 {
     const struct {
         QString table;
@@ -42,27 +59,76 @@ QString MissingTableMessage(const QString &contractTable)
                   {QStringLiteral("gysb"), "供应商关联的数据库表不存在，系统无法使用"},
                   {QStringLiteral("jczlb"), "基础资料关联的数据库表不存在，系统无法使用"}};
     for (const auto &c : checks)
-        if (!Ctx().db().tableExists(c.table))
+        if (!m_db.tableExists(c.table))
             return QString::fromUtf8(c.message);
     return {};
 }
 
-bool VerifyPassword(const QString &user, const QString &password)
+QString LoginFlow::contractPrefixOf(const QString &accountSet) const
 {
-    const QString digest = PasswordDigest(password);
-    Recordset rs(Ctx().db());
-    if (!rs.open(QStringLiteral("select 用户名,密码 from yhb where 用户名=? and 密码=?"), {user, digest}))
-        return false;
-    // Compared again here: the database may compare without regard to case.
-    return !rs.eof() && rs.text(0) == user && rs.text(1) == digest;
-}
-
-QString ContractPrefixOf(const QString &accountSet)
-{
-    Recordset rs(Ctx().db());
-    rs.open(QStringLiteral("select 合同编号 from ztb where 账套名=?"), {accountSet});
-    const QString prefix = rs.text(0);
+    Recordset rs(m_db);
+    rs.open(QStringLiteral("select 账套名,合同编号 from ztb where 账套名=?"), {accountSet});
+    while (!rs.eof() && rs.text(0) != accountSet)
+        rs.moveNext();
+    const QString prefix = rs.eof() ? QString() : rs.text(1);
     return prefix.isEmpty() ? QStringLiteral("KQLM") : prefix;
 }
+
+LoginFlow::Result LoginFlow::attempt(const QString &user, const QString &password, const QString &chosenSet,
+                                     int year)
+{
+    Result r;
+    m_login.chosenAccountSet = chosenSet;
+    r.notThisYear = !accountSetIsOfYear(chosenSet, year);
+    if (user.isEmpty()) {
+        r.outcome = Outcome::NeedUser;
+        return r;
+    }
+    if (password.isEmpty()) {
+        r.outcome = Outcome::NeedPassword;
+        return r;
+    }
+    if (chosenSet.isEmpty()) {
+        r.outcome = Outcome::NeedAccountSet;
+        return r;
+    }
+    loadAccountSet(chosenSet);
+    r.missingTableMessage = missingTableMessage(m_login.contractTable);
+    if (!r.missingTableMessage.isEmpty()) {
+        r.outcome = Outcome::MissingTable;
+        return r;
+    }
+    // Taken before the check: the entry of a third failure names the user typed.
+    m_login.userName = user;
+    if (VerifyPassword(m_db, user, password)) {
+        r.outcome = Outcome::Succeeded;
+        return r;
+    }
+    --m_remaining;
+    ++g_failed;
+    if (g_failed == 3) {
+        WriteLogEntry(m_db, m_login.userName, QStringLiteral("结束"),
+                      QStringLiteral("密码错误次数超出系统限制次数，被强制结束登录"), QStringLiteral("登录"));
+        r.outcome = Outcome::TooManyFailures;
+        return r;
+    }
+    r.outcome = Outcome::WrongPassword;
+    return r;
+}
+
+void LoginFlow::completeSuccess()
+{
+    m_login.logCheckArmed = true;
+    m_login.contractPrefix = contractPrefixOf(m_login.accountSetName);
+    m_login.loggedIn = true;
+}
+
+void LoginFlow::logSuccess()
+{
+    WriteLogEntry(m_db, m_login.userName, QStringLiteral("操作记录"), QStringLiteral("登录成功，登录账套为：") + m_login.accountSetName,
+                  QStringLiteral("登录"));
+}
+
+void LoginFlow::endProcess() { ProcessExit::exit(0, ProcessExit::Mode::Immediate); }
 
 } // namespace cg

@@ -1,11 +1,12 @@
 #include "app/LoginWindow.h"
 #include "app/Login.h"
 #include "app/MainWindow.h"
-#include "app/Seams.h"
-#include "app/Shell.h"
+#include "ui/Seams.h"
+#include "ui/Shell.h"
 #include "data/Context.h"
 #include "data/OperationLog.h"
-#include "data/Permissions.h"
+#include "data/ListTargets.h"
+#include "ui/Gates.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -18,13 +19,7 @@
 
 namespace cg {
 
-namespace {
-int g_failed = 0;
-}
-int FailedLoginAttempts() { return g_failed; }
-void ResetFailedLoginAttempts() { g_failed = 0; }
-
-LoginWindow::LoginWindow(QWidget *parent) : QWidget(parent, Qt::Window)
+LoginWindow::LoginWindow(QWidget *parent) : QWidget(parent, Qt::Window), m_flow(Ctx().db(), Ctx().login)
 {
     setObjectName(QStringLiteral("用户登录"));
     m_user = new QComboBox(this);
@@ -82,12 +77,23 @@ LoginWindow::LoginWindow(QWidget *parent) : QWidget(parent, Qt::Window)
 void LoginWindow::prepare()
 {
     setWindowTitle(WindowTitle(QStringLiteral("用户登录")));
-    m_user->addItems(AllUserNames());
-    m_set->addItems(AllAccountSetNames());
-    m_remaining = 3;
-    const int u = m_user->findText(Settings::read(QStringLiteral("登录"), QStringLiteral("默认")), Qt::MatchExactly);
+    m_user->addItems(m_flow.userNames());
+    m_set->addItems(m_flow.accountSetNames());
+    // Users added while this window is open (by the user management window)
+    // join the list.
+    ListTargets::add(ListTargets::UserName, this, [this](const QStringList &names) {
+        for (const QString &n : names)
+            if (m_user->findText(n, Qt::MatchExactly) < 0)
+                m_user->addItem(n);
+    });
+    const QString rememberedUser = Settings::read(QStringLiteral("登录"), QStringLiteral("默认"));
+    // The very first start remembers nobody: offer the administrator.
+    const QString offeredUser = rememberedUser.isEmpty() ? QStringLiteral("admin") : rememberedUser;
+    const int u = m_user->findText(offeredUser, Qt::MatchExactly);
     if (u >= 0)
         m_user->setCurrentIndex(u);
+    else
+        m_user->setCurrentIndex(-1);   // no change: the combo shows nothing
     const int s = m_set->findText(Settings::read(QStringLiteral("账套"), QStringLiteral("默认")), Qt::MatchExactly);
     if (s >= 0) {
         m_set->setCurrentIndex(s);
@@ -112,71 +118,59 @@ void LoginWindow::prepare()
 
 void LoginWindow::logIn()
 {
-    AppContext &ctx = Ctx();
-    LoginContext &lc = ctx.login;
     const QString chosen = Settings::read(QStringLiteral("账套"), QStringLiteral("默认"));
-    lc.chosenAccountSet = chosen;
-    if (!AccountSetIsOfYear(chosen, Clock::now().date().year()))
+    const LoginFlow::Result r =
+        m_flow.attempt(m_user->currentText(), m_password->text(), chosen, Clock::now().date().year());
+    if (r.notThisYear)
         ShowInfo(QStringLiteral("你现在选择的账套不是今年的，你将不能新增合同，其他不影响。"));
-    if (m_user->currentText().isEmpty()) {
+    switch (r.outcome) {
+    case LoginFlow::Outcome::NeedUser:
         ShowInfo(QStringLiteral("必须输入一个用户名或者选择一个用户名"));
         m_user->setFocus();
         return;
-    }
-    if (m_password->text().isEmpty()) {
+    case LoginFlow::Outcome::NeedPassword:
         ShowInfo(QStringLiteral("必须输入密码才能登录系统！"));
         m_password->setFocus();
         return;
-    }
-    if (chosen.isEmpty()) {
+    case LoginFlow::Outcome::NeedAccountSet:
         ShowInfo(QStringLiteral("请选择账套后再登录系统！"));
         return;
-    }
-    LoadAccountSet(chosen);
-    const QString missing = MissingTableMessage(lc.contractTable);
-    if (!missing.isEmpty()) {
-        ShowMessage(missing, QString(), MsgIcon::Error, this);
+    case LoginFlow::Outcome::MissingTable:
+        ShowMessage(r.missingTableMessage, QString(), MsgIcon::Error, this);
         cancel();
         return;
-    }
-    lc.userName = m_user->currentText();
-    if (VerifyPassword(lc.userName, m_password->text())) {
+    case LoginFlow::Outcome::Succeeded:
         succeed();
         return;
-    }
-    --m_remaining;
-    if (m_remaining != 0) {
-        ShowMessage(QStringLiteral("密码错误，你还有%1机会").arg(m_remaining), QString(), MsgIcon::Error, this);
-        m_password->setFocus();
-    }
-    ++g_failed;
-    if (g_failed == 3) {
-        WriteLogEntry(QStringLiteral("结束"), QStringLiteral("密码错误次数超出系统限制次数，被强制结束登录"),
-                      QStringLiteral("登录"));
+    case LoginFlow::Outcome::TooManyFailures:
         ShowMessage(QStringLiteral("密码错误次数超限，你无权进入"), QString(), MsgIcon::Information, this);
-        ProcessExit::exit(0, ProcessExit::Mode::Immediate);
+        LoginFlow::endProcess();
+        return;
+    case LoginFlow::Outcome::WrongPassword:
+        if (m_flow.remaining() != 0) {
+            ShowMessage(QStringLiteral("密码错误，你还有%1机会").arg(m_flow.remaining()), QString(), MsgIcon::Error,
+                        this);
+            m_password->setFocus();
+        }
+        m_password->clear();
         return;
     }
-    m_password->clear();
 }
 
 void LoginWindow::succeed()
 {
-    AppContext &ctx = Ctx();
-    LoginContext &lc = ctx.login;
+    const LoginContext &lc = Ctx().login;
     Settings::write(QStringLiteral("登录"), QStringLiteral("默认"), lc.userName);
     m_finished = true;
     close();
-    auto *main = qobject_cast<MainWindow *>(ctx.mainWindow.data());
+    auto *main = qobject_cast<MainWindow *>(MainWindowWidget());
     if (main)
         main->showAfterLogin();
-    lc.logCheckArmed = true;
-    lc.contractPrefix = ContractPrefixOf(lc.accountSetName);
+    m_flow.completeSuccess();
     if (lc.userName != QLatin1String("admin"))
         ApplyPermissions();
     Windows::open(WindowKey::Navigation);
-    WriteLogEntry(QStringLiteral("操作记录"), QStringLiteral("登录成功，登录账套为：") + lc.accountSetName,
-                  QStringLiteral("登录"));
+    m_flow.logSuccess();
     if (main)
         main->armLogCheck();
 }

@@ -1,4 +1,6 @@
 #pragma once
+#include "app/Login.h"
+
 #include <QWidget>
 
 class QComboBox;
@@ -14,7 +16,7 @@ public:
     explicit LoginWindow(QWidget *parent = nullptr);
     void logIn();
     void cancel();
-    int remainingAttempts() const { return m_remaining; }
+    int remainingAttempts() const { return m_flow.remaining(); }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -28,12 +30,8 @@ private:
     QLineEdit *m_password;
     QComboBox *m_set;
     QPushButton *m_login, *m_cancel;
-    int m_remaining = 3;
+    LoginFlow m_flow;
     bool m_finished = false;
 };
-
-// Failed attempts of this process (never reset).
-int FailedLoginAttempts();
-void ResetFailedLoginAttempts();   // tests only
 
 } // namespace cg

@@ -1,11 +1,12 @@
 #include "app/MainWindow.h"
 #include "app/HotKeys.h"
-#include "app/Seams.h"
-#include "app/Shell.h"
+#include "ui/Seams.h"
+#include "ui/Shell.h"
 #include "app/Tools.h"
 #include "data/Context.h"
 #include "data/OperationLog.h"
 #include "data/Permissions.h"
+#include "ui/Gates.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -80,8 +81,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     m_logTimer.setObjectName(QStringLiteral("时钟_日志"));
     m_logTimer.setInterval(0);
     connect(&m_logTimer, &QTimer::timeout, this, &MainWindow::checkLogSize);
-    if (HasContext())
-        Ctx().mainWindow = this;
+    SetMainWindow(this);
 }
 
 MainWindow::~MainWindow() = default;
@@ -252,9 +252,10 @@ void MainWindow::checkLogSize()
     lc.logCheckArmed = false;
     m_logTimer.stop();
     m_logTimer.setInterval(0);
-    if (LogRowCount() >= LogLimit(lc.accountSetName))
+    const LogSizeCheck::Result r = LogSizeCheck(Ctx().db(), lc.accountSetName).run();
+    if (r.overSetLimit)
         ShowInfo(QStringLiteral("系统日志已超出设定值，请管理员及时清除系统日志！"), this);
-    if (LogRowCount() >= 100000) {
+    if (r.overHardLimit) {
         ShowInfo(QStringLiteral("日志数超过10万条，请管理员及时清除系统日志！"), this);
         Windows::openModal(WindowKey::SystemLog);
     }

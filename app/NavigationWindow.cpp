@@ -1,6 +1,6 @@
 #include "app/NavigationWindow.h"
 #include "app/MainWindow.h"
-#include "app/Seams.h"
+#include "ui/Seams.h"
 #include "data/Context.h"
 #include "data/OperationLog.h"
 

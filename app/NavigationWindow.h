@@ -1,5 +1,5 @@
 #pragma once
-#include "app/Shell.h"
+#include "ui/Shell.h"
 
 class QTabWidget;
 class QToolButton;

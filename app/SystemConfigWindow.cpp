@@ -1,6 +1,6 @@
 #include "app/SystemConfigWindow.h"
 #include "app/MainWindow.h"
-#include "app/Seams.h"
+#include "ui/Seams.h"
 #include "app/SystemConfig.h"
 #include "data/Context.h"
 #include "data/OperationLog.h"
@@ -200,7 +200,7 @@ void SystemConfigWindow::save()
     const bool saved =
         SystemConfig::saveAccountSetSettings(m_prefix->text(), m_path->toPlainText(), m_logLimit->currentIndex());
     if (saved) {
-        if (auto *main = qobject_cast<MainWindow *>(Ctx().mainWindow.data()))
+        if (auto *main = qobject_cast<MainWindow *>(MainWindowWidget()))
             main->reloadBackground();
         ShowMessage(QStringLiteral("保存成功！"), QString(), MsgIcon::Information, this);
         Log(QStringLiteral("保存系统配置"));

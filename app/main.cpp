@@ -2,7 +2,7 @@
 #include "app/Catalog.h"
 #include "app/ConnectionWindow.h"
 #include "app/MainWindow.h"
-#include "app/Shell.h"
+#include "ui/Shell.h"
 #include "app/SingleInstance.h"
 #include "data/Context.h"
 
@@ -62,6 +62,7 @@ int main(int argc, char *argv[])
     QObject::connect(&instance, &SingleInstance::activationRequested, &app, [] { BringToFront(); });
 
     RegisterWindows();
+    InstallLogFailureMessage();
     MainWindow mainWindow;
     mainWindow.start([&] {
         auto *connection = new ConnectionWindow(&mainWindow);

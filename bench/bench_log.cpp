@@ -3,7 +3,7 @@
 // through a recordset.
 //
 //   build/bench/bench_log [rows]      (default 100000)
-#include "app/Seams.h"
+#include "ui/Seams.h"
 #include "data/Context.h"
 #include "data/OperationLog.h"
 #include "data/Schema.h"
@@ -57,7 +57,7 @@ int main(int argc, char *argv[])
                {rows - single});
 
     t.restart();
-    const int count = LogRowCount();
+    const int count = LogSizeCheck(db, QString()).rowCount();
     std::printf("LogRowCount: %d rows in %lld ms\n", count, t.elapsed());
 
     t.restart();

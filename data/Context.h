@@ -1,14 +1,12 @@
 #pragma once
 // Process-wide state: the working folder and its files, the two database
-// connections and, after a login, the login context.
+// connections and, after a login, the login context. Rule classes take the
+// connection and the login context they work on; only the windows and the
+// start-up reach for this global.
 
 #include "data/Db.h"
 
-#include <QPointer>
 #include <QString>
-#include <memory>
-
-class QWidget;
 
 namespace cg {
 
@@ -19,6 +17,7 @@ struct LoginContext {
     QString contractTable;     // ztb.引用合同表, e.g. htb3
     QString contractPrefix;    // ztb.合同编号, or "KQLM" when empty
     bool logCheckArmed = false;
+    bool loggedIn = false;     // a login succeeded in this run
 
     bool isAdmin() const { return userName == QLatin1String("admin"); }
 };
@@ -37,7 +36,6 @@ public:
     DbConnection &localDb() { return m_local; }   // 数据库连接_注册
     DbConnection &db() { return m_main; }         // 数据库连接
     LoginContext login;
-    QPointer<QWidget> mainWindow;
 
 private:
     QString m_workFolder;

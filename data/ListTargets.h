@@ -18,6 +18,7 @@ inline const QString PaymentTerms = QStringLiteral("付款方式");
 inline const QString Requester = QStringLiteral("申请人");
 inline const QString TaxRate = QStringLiteral("税率");
 inline const QString SupplierName = QStringLiteral("供应商名称");
+inline const QString UserName = QStringLiteral("用户名");
 
 using Fill = std::function<void(const QStringList &values)>;
 

@@ -1,10 +1,17 @@
 #include "data/OperationLog.h"
-#include "app/Seams.h"
 #include "data/Context.h"
+#include "data/Seams.h"
 
 namespace cg {
 
-static QString two(int v) { return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0')); }
+namespace {
+LogFailureReporter &reporter()
+{
+    static LogFailureReporter r;
+    return r;
+}
+QString two(int v) { return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0')); }
+} // namespace
 
 QString LogFilterDate(const QDateTime &when)
 {
@@ -18,36 +25,63 @@ QString LogDateTime(const QDateTime &when)
     return LogFilterDate(when) + u' ' + two(t.hour()) + u':' + two(t.minute()) + u':' + two(t.second());
 }
 
-void WriteLogEntry(const QString &status, const QString &description, const QString &module)
+bool LogWriter::write(const QString &status, const QString &description, const QString &module)
 {
-    const QString computer = HostInfo::computerName();
-    const QString ip = HostInfo::ipv4Address();
-    const QString shown = LogDateTime(Clock::now());
-    const QString filter = LogFilterDate(Clock::now());
-    AppContext &ctx = Ctx();
-    const bool ok = ctx.db().execute(
-        QStringLiteral("insert into rzb(过滤日期,日期,用户,操作模块,状态,内容描述,机器名,IP地址) "
-                       "values (?,?,?,?,?,?,?,?)"),
-        {filter, shown, ctx.login.userName, module, status, description, computer, ip});
-    if (!ok)
-        ShowMessage(QStringLiteral("没有写入成功"));
+    // One clock read: an entry written at midnight must not get the new day
+    // in one column and the old one in the other.
+    const QDateTime when = Clock::now();
+    // Before a login the user is the empty text, never NULL.
+    const QString user = m_user.isNull() ? QStringLiteral("") : m_user;
+    return m_db.execute(QStringLiteral("insert into rzb(过滤日期,日期,用户,操作模块,状态,内容描述,机器名,IP地址) "
+                                       "values (?,?,?,?,?,?,?,?)"),
+                        {LogFilterDate(when), LogDateTime(when), user, module, status, description,
+                         HostInfo::computerName(), HostInfo::ipv4Address()});
 }
 
-int LogRowCount()
+void SetLogFailureReporter(LogFailureReporter r) { reporter() = std::move(r); }
+
+void WriteLogEntry(DbConnection &db, const QString &user, const QString &status, const QString &description,
+                   const QString &module)
+{
+    if (!LogWriter(db, user).write(status, description, module) && reporter())
+        reporter()();
+}
+
+void WriteLogEntry(const QString &status, const QString &description, const QString &module)
+{
+    AppContext &ctx = Ctx();
+    WriteLogEntry(ctx.db(), ctx.login.userName, status, description, module);
+}
+
+int LogSizeCheck::rowCount() const
 {
     // Counted by the server: the log may hold a hundred thousand rows.
-    Recordset rs(Ctx().db());
-    if (!rs.open(QStringLiteral("select count(*) from rzb")))
+    Recordset rs(m_db);
+    if (!rs.open(QStringLiteral("select count(*) from rzb")) || rs.eof())
         return -1;
     return static_cast<int>(rs.number(0));
 }
 
-qint64 LogLimit(const QString &accountSet)
+qint64 LogSizeCheck::limit() const
 {
-    Recordset rs(Ctx().db());
-    if (!rs.open(QStringLiteral("select 日志数 from ztb where 账套名=?"), {accountSet}))
+    Recordset rs(m_db);
+    if (!rs.open(QStringLiteral("select 账套名,日志数 from ztb where 账套名=?"), {m_set}))
         return 0;
-    return rs.number(0);
+    for (; !rs.eof(); rs.moveNext())
+        if (rs.text(0) == m_set)
+            return rs.number(1);
+    return 0;
+}
+
+LogSizeCheck::Result LogSizeCheck::run() const
+{
+    Result r;
+    const int rows = rowCount();
+    if (rows < 0)
+        return r;
+    r.overSetLimit = rows >= limit();
+    r.overHardLimit = rows >= kHardLimit;
+    return r;
 }
 
 } // namespace cg

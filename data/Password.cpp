@@ -13,3 +13,19 @@ QString PasswordDigest(const QString &password)
 }
 
 } // namespace cg
+
+#include "data/Db.h"
+
+namespace cg {
+bool VerifyPassword(DbConnection &db, const QString &user, const QString &password)
+{
+    const QString digest = PasswordDigest(password);
+    Recordset rs(db);
+    if (!rs.open(QStringLiteral("select 用户名,密码 from yhb where 用户名=? and 密码=?"), {user, digest}))
+        return false;
+    for (; !rs.eof(); rs.moveNext())
+        if (rs.text(0) == user && rs.text(1) == digest)
+            return true;
+    return false;
+}
+} // namespace cg

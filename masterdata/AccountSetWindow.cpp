@@ -1,6 +1,6 @@
 #include "masterdata/AccountSetWindow.h"
-#include "app/Seams.h"
-#include "app/Shell.h"
+#include "ui/Seams.h"
+#include "ui/Shell.h"
 #include "data/Context.h"
 #include "data/OperationLog.h"
 #include "masterdata/AccountSets.h"

@@ -1,6 +1,6 @@
 #include "masterdata/BasicDataWindow.h"
 
-#include "app/Seams.h"
+#include "ui/Seams.h"
 #include "data/Context.h"
 #include "data/OperationLog.h"
 

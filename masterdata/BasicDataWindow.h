@@ -3,7 +3,7 @@
 // delete values. The lists of the other windows follow through the refresh
 // operations of masterdata/BasicData.h.
 
-#include "app/Shell.h"
+#include "ui/Shell.h"
 #include "masterdata/BasicData.h"
 
 class QComboBox;

@@ -1,6 +1,6 @@
 #include "users/UserManagementWindow.h"
-#include "app/LoginWindow.h"
-#include "app/Seams.h"
+#include "data/ListTargets.h"
+#include "ui/Seams.h"
 #include "data/OperationLog.h"
 #include "users/Users.h"
 
@@ -58,18 +58,6 @@ void makeOwned(QWidget *w)
     w->setWindowFlag(Qt::Window, true);
 }
 
-// The login window, when it is still open, shows the same user names.
-void refreshLoginUsers(const QStringList &names)
-{
-    for (QWidget *w : QApplication::topLevelWidgets()) {
-        if (!qobject_cast<LoginWindow *>(w))
-            continue;
-        if (auto *combo = w->findChild<QComboBox *>(QStringLiteral("组合框_用户名")))
-            for (const QString &n : names)
-                if (combo->findText(n, Qt::MatchExactly) < 0)
-                    combo->addItem(n);
-    }
-}
 } // namespace
 
 // ---------------------------------------------------------------- RightBoxes
@@ -190,11 +178,12 @@ QString UserManagementWindow::selectedName() const
 
 void UserManagementWindow::fillList()
 {
-    const QStringList names = Users::names();
+    const QStringList names = Users::current().names();
     m_list->clear();
     for (const QString &n : names)
         m_list->addTopLevelItem(new QTreeWidgetItem(QStringList{n}));
-    refreshLoginUsers(names);
+    // The login window, when it is still open, shows the same user names.
+    ListTargets::publish(ListTargets::UserName, names);
 }
 
 void UserManagementWindow::showRights()
@@ -202,7 +191,7 @@ void UserManagementWindow::showRights()
     if (m_list->selectedItems().isEmpty())
         return;
     RightSet granted;
-    Users::readRights(selectedName(), &granted);
+    Users::current().readRights(selectedName(), &granted);
     for (const RightInfo &r : EditableRights())
         m_labels.value(r.flag)->setText(RightDisplayText(r, granted.contains(r.flag)));
 }
@@ -219,7 +208,7 @@ void UserManagementWindow::openPassword()
     const QString name = selectedName();
     const Refusal r = m_list->selectedItems().isEmpty()
                           ? Refusal::info(QStringLiteral("请选中需要修改的用户名！"))
-                          : Users::checkPasswordWindow(name);
+                          : Users::current().checkPasswordWindow(name);
     if (!r.allowed()) {
         tell(r, this);
         return;
@@ -234,7 +223,7 @@ void UserManagementWindow::openPassword()
 
 void UserManagementWindow::addUser()
 {
-    const Refusal r = Users::checkAdd();
+    const Refusal r = Users::current().checkAdd();
     if (!r.allowed()) {
         tell(r, this);
         return;
@@ -247,7 +236,7 @@ void UserManagementWindow::addUser()
 void UserManagementWindow::changeRights()
 {
     const QString name = selectedName();
-    const Refusal r = Users::checkRights(name);
+    const Refusal r = Users::current().checkRights(name);
     if (!r.allowed()) {
         tell(r, this);
         return;
@@ -260,13 +249,13 @@ void UserManagementWindow::changeRights()
 void UserManagementWindow::deleteUser()
 {
     const QString name = selectedName();
-    const Refusal r = Users::checkDelete(name);
+    const Refusal r = Users::current().checkDelete(name);
     if (!r.allowed()) {
         tell(r, this);
         return;
     }
     if (AskYesNo(QStringLiteral("删除用户后无法恢复，是否要删除！"), this)) {
-        if (Users::remove(name)) {
+        if (Users::current().remove(name)) {
             logAction(QStringLiteral("成功删除“") + name + QStringLiteral("”"));
             ShowInfo(QStringLiteral("成功删除！"), this);
         } else {
@@ -350,18 +339,24 @@ NewUserWindow::NewUserWindow(UserManagementWindow *owner)
 void NewUserWindow::add()
 {
     const QString name = m_name->text();
-    const Refusal r = Users::checkNewUser(name, m_password->text(), m_confirmation->text());
+    const Refusal r = Users::current().checkNewUser(name, m_password->text(), m_confirmation->text());
     if (!r.allowed()) {
         tell(r, this);
         return;
     }
-    if (Users::add(name, m_password->text(), m_boxes.granted())) {
+    switch (Users::current().add(name, m_password->text(), m_boxes.granted())) {
+    case Users::AddOutcome::Exists:
+        tell(Users::existsRefusal(name), this);
+        return;
+    case Users::AddOutcome::Added:
         logAction(QStringLiteral("成功添加：") + name);
         ShowInfo(QStringLiteral("添加成功"), this);
         if (m_owner)
             m_owner->fillList();
-    } else {
+        break;
+    case Users::AddOutcome::Failed:
         ShowError(QStringLiteral("添加失败"), this);
+        break;
     }
     close();
 }
@@ -406,7 +401,7 @@ RightsWindow::RightsWindow(UserManagementWindow *owner, const QString &name)
     connect(close, &QPushButton::clicked, this, &QWidget::close);
 
     RightSet granted;
-    Users::readRights(m_name->text(), &granted);
+    Users::current().readRights(m_name->text(), &granted);
     m_boxes.setGranted(granted);
     logOpened();
 }
@@ -415,12 +410,12 @@ void RightsWindow::save()
 {
     const RightSet granted = m_boxes.granted();
     const QString name = m_name->text();
-    const Refusal r = Users::checkSaveRights(name);
+    const Refusal r = Users::current().checkSaveRights(name);
     if (!r.allowed()) {
         tell(r, this);
         return;
     }
-    if (Users::setRights(name, granted)) {
+    if (Users::current().setRights(name, granted)) {
         logAction(QStringLiteral("用户权限修改成功：") + name);
         if (m_owner)
             m_owner->showRights();
@@ -472,8 +467,8 @@ PasswordWindow::PasswordWindow(UserManagementWindow *owner, const QString &name)
 
     logOpened();
     m_name->setText(name);
-    if (name != Users::currentUser()) {
-        if (Users::currentUserManages())
+    if (name != Users::current().currentUser()) {
+        if (Users::current().currentUserManages())
             m_old->setEnabled(false);
         else
             m_old->setFocus();
@@ -492,7 +487,7 @@ void PasswordWindow::clearPasswords()
 void PasswordWindow::change()
 {
     Refusal r;
-    const Users::PasswordOutcome outcome = Users::changePassword(
+    const Users::PasswordOutcome outcome = Users::current().changePassword(
         {m_name->text(), m_old->text(), m_new->text(), m_confirmation->text()}, &r);
     switch (outcome) {
     case Users::PasswordOutcome::Refused:
@@ -503,6 +498,9 @@ void PasswordWindow::change()
         clearPasswords();
         break;
     case Users::PasswordOutcome::Failed:
+        // The row was not changed (the name is not exactly one stored user,
+        // or the database refused): say so instead of staying silent.
+        ShowError(QStringLiteral("修改失败"), this);
         break;
     case Users::PasswordOutcome::Changed:
         logAction(QStringLiteral("修改密码成功"));

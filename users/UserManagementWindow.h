@@ -2,7 +2,7 @@
 // "砚禾澄屿合同管理系统--用户管理": the users and the rights of the selected one;
 // from it the new user, rights and password windows.
 
-#include "app/Shell.h"
+#include "ui/Shell.h"
 
 #include <QHash>
 #include <QPointer>

@@ -1,5 +1,4 @@
 #include "users/Users.h"
-#include "app/Login.h"
 #include "data/Context.h"
 #include "data/Password.h"
 #include "data/Permissions.h"
@@ -43,22 +42,40 @@ QString RightDisplayText(const RightInfo &right, bool granted)
 
 QString RightBlankText(const RightInfo &right) { return right.caption + QStringLiteral("："); }
 
-namespace Users {
 
-QStringList names() { return AllUserNames(); }
+Users Users::current() { return Users(Ctx().db(), Ctx().login.userName); }
 
-bool currentUserManages() { return HasPermission(kManageFlag); }
+QStringList Users::names() const
+{
+    QStringList out;
+    Recordset rs(m_db);
+    if (rs.open(QStringLiteral("select 用户名 from yhb")))
+        for (; !rs.eof(); rs.moveNext())
+            out << rs.text(0);
+    return out;
+}
 
-QString currentUser() { return Ctx().login.userName; }
+bool Users::currentUserManages() const { return HasPermission(m_db, m_current, kManageFlag); }
 
-bool readRights(const QString &name, RightSet *granted)
+bool Users::isExactlyOneUser(const QString &name) const
+{
+    Recordset rs(m_db);
+    if (!rs.open(QStringLiteral("select 用户名 from yhb where 用户名=?"), {name}))
+        return false;
+    return rs.recordCount() == 1 && rs.text(0) == name;
+}
+
+bool Users::readRights(const QString &name, RightSet *granted) const
 {
     granted->clear();
-    Recordset rs(Ctx().db());
+    Recordset rs(m_db);
     if (!rs.open(QStringLiteral("select 用户名,密码,审核,反审,变更,修改,删除,导出,导入,打印,供应商录入,"
                                 "合同录入,基础资料新增,日志,默认用户,用户管理 from yhb where 用户名=?"),
-                 {name})
-        || rs.eof())
+                 {name}))
+        return false;
+    while (!rs.eof() && rs.text(0) != name)
+        rs.moveNext();
+    if (rs.eof())
         return false;
     const QStringList &flags = Schema::permissionFlags();
     for (int i = 0; i < flags.size(); ++i)
@@ -67,7 +84,7 @@ bool readRights(const QString &name, RightSet *granted)
     return true;
 }
 
-bool add(const QString &name, const QString &password, const RightSet &granted)
+Users::AddOutcome Users::add(const QString &name, const QString &password, const RightSet &granted)
 {
     QString columns = QStringLiteral("用户名,密码");
     QString marks = QStringLiteral("?,?");
@@ -82,18 +99,42 @@ bool add(const QString &name, const QString &password, const RightSet &granted)
         else
             values << flagValue(granted, flag);
     }
-    return Ctx().db().execute(
-        QStringLiteral("insert into yhb(") + columns + QStringLiteral(") values(") + marks + QStringLiteral(")"),
-        values);
+    AddOutcome outcome = AddOutcome::Failed;
+    const bool committed = inTransaction(m_db, [&] {
+        // A name exists when the server returns a row for it, whatever the
+        // row's spelling: the server would treat the two as one user.
+        Recordset rs(m_db);
+        if (!rs.open(QStringLiteral("select 用户名 from yhb where 用户名=?"), {name}))
+            return false;
+        if (!rs.eof()) {
+            outcome = AddOutcome::Exists;
+            return false;
+        }
+        if (!m_db.execute(QStringLiteral("insert into yhb(") + columns + QStringLiteral(") values(") + marks
+                              + QStringLiteral(")"),
+                          values))
+            return false;
+        outcome = AddOutcome::Added;
+        return true;
+    });
+    if (outcome == AddOutcome::Added && !committed)
+        outcome = AddOutcome::Failed;
+    return outcome;
 }
 
-bool remove(const QString &name)
+bool Users::changeOneUser(const QString &name, const QString &sql, const QVariantList &values)
 {
-    DbConnection &db = Ctx().db();
-    return db.execute(QStringLiteral("delete from yhb where 用户名=?"), {name}) && db.rowsAffected() > 0;
+    return inTransaction(m_db, [&] {
+        return isExactlyOneUser(name) && m_db.execute(sql, values) && m_db.rowsAffected() == 1;
+    });
 }
 
-bool setRights(const QString &name, const RightSet &granted)
+bool Users::remove(const QString &name)
+{
+    return changeOneUser(name, QStringLiteral("delete from yhb where 用户名=?"), {name});
+}
+
+bool Users::setRights(const QString &name, const RightSet &granted)
 {
     QString sets;
     QVariantList values;
@@ -106,27 +147,22 @@ bool setRights(const QString &name, const RightSet &granted)
         values << flagValue(granted, flag == kPrint ? kManageFlag : flag);
     }
     values << name;
-    DbConnection &db = Ctx().db();
-    return db.execute(QStringLiteral("update yhb set ") + sets + QStringLiteral(" where 用户名=?"), values)
-        && db.rowsAffected() > 0;
+    return changeOneUser(name, QStringLiteral("update yhb set ") + sets + QStringLiteral(" where 用户名=?"), values);
 }
 
-bool setPassword(const QString &name, const QString &password)
+bool Users::setPassword(const QString &name, const QString &password)
 {
-    DbConnection &db = Ctx().db();
-    return db.execute(QStringLiteral("update yhb set 用户名=?,密码=? where 用户名=?"),
-                      {name, PasswordDigest(password), name})
-        && db.rowsAffected() > 0;
+    return changeOneUser(name, QStringLiteral("update yhb set 密码=? where 用户名=?"), {PasswordDigest(password), name});
 }
 
-Refusal checkAdd()
+Refusal Users::checkAdd() const
 {
     if (!currentUserManages())
         return Refusal::error(QStringLiteral("你没有用户管理权限，无法新增！"));
     return {};
 }
 
-Refusal checkNewUser(const QString &name, const QString &password, const QString &confirmation)
+Refusal Users::checkNewUser(const QString &name, const QString &password, const QString &confirmation) const
 {
     if (name.isEmpty())
         return Refusal::info(QStringLiteral("请输入用户名！"));
@@ -136,14 +172,15 @@ Refusal checkNewUser(const QString &name, const QString &password, const QString
         return Refusal::info(QStringLiteral("请输入确认密码！"));
     if (password != confirmation)
         return Refusal::info(QStringLiteral("两次输入密码不一致！"));
-    Recordset rs(Ctx().db());
-    rs.open(QStringLiteral("select 用户名 from yhb where 用户名=?"), {name});
-    if (!rs.text(0).isEmpty())
-        return Refusal::info(name + QStringLiteral(" 已存在，换个名再试！"));
     return {};
 }
 
-Refusal checkDelete(const QString &selected)
+Refusal Users::existsRefusal(const QString &name)
+{
+    return Refusal::info(name + QStringLiteral(" 已存在，换个名再试！"));
+}
+
+Refusal Users::checkDelete(const QString &selected) const
 {
     if (selected == kAdmin)
         return Refusal::error(QStringLiteral("不能删除管理员账户！"));
@@ -154,7 +191,7 @@ Refusal checkDelete(const QString &selected)
     return {};
 }
 
-Refusal checkRights(const QString &selected)
+Refusal Users::checkRights(const QString &selected) const
 {
     if (currentUser() == kAdmin && selected == kAdmin)
         return Refusal::info(QStringLiteral("不能修改自身权限"));
@@ -168,14 +205,14 @@ Refusal checkRights(const QString &selected)
     return Refusal::info(QStringLiteral("你没有用户管理权限，无法修改！"));
 }
 
-Refusal checkSaveRights(const QString &name)
+Refusal Users::checkSaveRights(const QString &name) const
 {
     if (name == kAdmin)
         return Refusal::info(QStringLiteral("不能修改管理员权限！"));
     return {};
 }
 
-Refusal checkPasswordWindow(const QString &selected)
+Refusal Users::checkPasswordWindow(const QString &selected) const
 {
     if (selected.isEmpty())
         return Refusal::info(QStringLiteral("请选中需要修改的用户名！"));
@@ -189,7 +226,7 @@ Refusal checkPasswordWindow(const QString &selected)
     return Refusal::info(QStringLiteral("你无权修改其他用户密码！"));
 }
 
-PasswordOutcome changePassword(const PasswordRequest &r, Refusal *refusal)
+Users::PasswordOutcome Users::changePassword(const PasswordRequest &r, Refusal *refusal)
 {
     *refusal = {};
     if (r.name.isEmpty()) {
@@ -213,7 +250,7 @@ PasswordOutcome changePassword(const PasswordRequest &r, Refusal *refusal)
         *refusal = Refusal::info(QStringLiteral("两次输入密码不一致！"));
         return PasswordOutcome::Refused;
     }
-    if ((r.name == currentUser() || !manages) && !VerifyPassword(r.name, r.oldPassword)) {
+    if ((r.name == currentUser() || !manages) && !VerifyPassword(m_db, r.name, r.oldPassword)) {
         *refusal = Refusal::error(QStringLiteral("旧密码输入错误，不能修改密码！"));
         return PasswordOutcome::WrongOld;
     }
@@ -224,5 +261,4 @@ PasswordOutcome changePassword(const PasswordRequest &r, Refusal *refusal)
     return setPassword(r.name, r.confirmation) ? PasswordOutcome::Changed : PasswordOutcome::Failed;
 }
 
-} // namespace Users
 } // namespace cg

@@ -2,7 +2,7 @@
 #include "app/Catalog.h"
 #include "app/LoginWindow.h"
 #include "app/MainWindow.h"
-#include "app/Shell.h"
+#include "ui/Shell.h"
 #include "data/Permissions.h"
 #include "data/Schema.h"
 #include "support/TestEnv.h"
@@ -19,7 +19,7 @@ using namespace cg;
 class TstLogin : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void init() { ResetFailedLoginAttempts(); }
+    void init() { LoginFlow::resetFailedAttempts(); }
     void prepareOffersRememberedUserAndThisYearsSet();
     void threeWrongPasswordsEndTheProcess();
     void successfulLoginFixesContextAndOpensNavigation();

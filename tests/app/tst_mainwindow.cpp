@@ -1,7 +1,7 @@
 // The main window, its menus, the navigation window and the text windows.
 #include "app/Catalog.h"
 #include "app/MainWindow.h"
-#include "app/Shell.h"
+#include "ui/Shell.h"
 #include "app/TextWindows.h"
 #include "support/TestEnv.h"
 

@@ -1,8 +1,9 @@
 #include "app/MainWindow.h"
-#include "app/Shell.h"
+#include "ui/Shell.h"
 #include "app/Startup.h"
 #include "app/SystemConfigWindow.h"
 #include "data/Permissions.h"
+#include "ui/Gates.h"
 #include "support/TestEnv.h"
 
 #include <QComboBox>

@@ -1,6 +1,6 @@
 // The operation log writer and the once-per-login size check.
 #include "app/MainWindow.h"
-#include "app/Shell.h"
+#include "ui/Shell.h"
 #include "data/OperationLog.h"
 #include "support/TestEnv.h"
 
@@ -52,7 +52,7 @@ void TstLog::failedInsertIsReported()
     QCOMPARE(MessageSeam::shown()[0].text, QStringLiteral("没有写入成功"));
     QCOMPARE(MessageSeam::shown()[0].title, QStringLiteral("系统提示"));
     QCOMPARE(MessageSeam::shown()[0].icon, MsgIcon::Information);
-    QCOMPARE(LogRowCount(), -1);
+    QCOMPARE(LogSizeCheck(env.db(), QString()).rowCount(), -1);
 }
 
 void TstLog::hostAddressIsDottedIPv4()
@@ -73,7 +73,7 @@ void fillLog(cgtest::TestEnv &env, int rows)
         "INSERT INTO rzb(过滤日期,日期,用户,操作模块,状态,内容描述,机器名,IP地址) "
         "SELECT '2026-01-01','2026-01-01 08:00:00','admin','登录','操作记录','x','pc','127.0.0.1' FROM c"),
                              {rows}));
-    QCOMPARE(LogRowCount(), rows);
+    QCOMPARE(LogSizeCheck(env.db(), QString()).rowCount(), rows);
 }
 } // namespace
 

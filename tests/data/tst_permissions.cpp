@@ -1,6 +1,7 @@
 // Permission flags and the gates they set on windows opened later.
-#include "app/Shell.h"
+#include "ui/Shell.h"
 #include "data/Permissions.h"
+#include "ui/Gates.h"
 #include "data/Schema.h"
 #include "support/TestEnv.h"
 
@@ -49,7 +50,7 @@ QWidget *fakeContractQuery(QWidget *owner)
     auto *w = new QWidget(owner, Qt::Window);
     auto *menu = new QMenu(w);
     for (const char *caption : {"&H.审 核", "&F.反 审", "&B.变 更", "&X.修 改", "&D.删除整份合同"})
-        menu->addAction(QString::fromUtf8(caption));
+        menu->addAction(QString::fromUtf8(caption))->setObjectName(QString::fromUtf8(caption));
     auto *exportButton = new QPushButton(QStringLiteral("导出"), w);
     exportButton->setObjectName(QStringLiteral("按钮_导出"));
     return w;
@@ -97,7 +98,9 @@ void TstPermissions::eachFlagGatesItsControls()
     main.setObjectName(QStringLiteral("启动窗口"));
     auto *menu = new QMenu(&main);
     QAction *sets = menu->addAction(QStringLiteral("&T.帐套管理"));
+    sets->setObjectName(sets->text());
     QAction *entry = menu->addAction(QStringLiteral("&T.合同录入"));
+    entry->setObjectName(entry->text());
     Gates::applyTo(&main, Gates::kMain);
     QVERIFY(!sets->isVisible());
     QVERIFY(entry->isEnabled());

@@ -1,5 +1,5 @@
 #include "app/Login.h"
-#include "app/Seams.h"
+#include "ui/Seams.h"
 #include "data/Context.h"
 #include "data/Schema.h"
 #include "masterdata/AccountSetWindow.h"
@@ -171,10 +171,11 @@ void TstAccountSets::addsSetThatCanBeLoggedInTo()
                                        QStringLiteral("操作|账套新建成功，名称：2031年度|账套管理")}));
 
     // The login window offers it next time, and logging in to it finds its table.
-    QVERIFY(AllAccountSetNames().contains(QStringLiteral("2031年度")));
-    LoadAccountSet(QStringLiteral("2031年度"));
+    LoginFlow flow(Ctx().db(), Ctx().login);
+    QVERIFY(flow.accountSetNames().contains(QStringLiteral("2031年度")));
+    flow.loadAccountSet(QStringLiteral("2031年度"));
     QCOMPARE(Ctx().login.contractTable, QStringLiteral("htb2"));
-    QCOMPARE(MissingTableMessage(Ctx().login.contractTable), QString());
+    QCOMPARE(flow.missingTableMessage(Ctx().login.contractTable), QString());
 
     // The default name again: refused, naming the set; the edit page stays.
     MessageSeam::clear();

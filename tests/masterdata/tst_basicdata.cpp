@@ -1,4 +1,4 @@
-#include "app/Shell.h"
+#include "ui/Shell.h"
 #include "masterdata/BasicData.h"
 #include "masterdata/BasicDataWindow.h"
 #include "support/TestEnv.h"

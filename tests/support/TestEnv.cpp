@@ -1,8 +1,9 @@
 #include "support/TestEnv.h"
-#include "app/Shell.h"
+#include "ui/Shell.h"
 #include "app/Startup.h"
 #include "data/Password.h"
 #include "data/Permissions.h"
+#include "ui/Gates.h"
 #include "data/Schema.h"
 
 #include <QPointer>
@@ -18,6 +19,7 @@ TestEnv::TestEnv(bool connect)
     cg::FileDialogs::startRecording();
     cg::Launcher::startRecording();
     cg::ProcessExit::startRecording();
+    cg::InstallLogFailureMessage();
     cg::HostInfo::setOverride(QStringLiteral("工作站-01"), QStringLiteral("192.168.1.20"));
     cg::Clock::setFixed(QDateTime());
     cg::Gates::clear();

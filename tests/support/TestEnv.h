@@ -2,7 +2,7 @@
 // A fresh world for one test: its own working folder, settings file and
 // embedded database, seams in test mode, and helpers to read what was written.
 
-#include "app/Seams.h"
+#include "ui/Seams.h"
 #include "data/Context.h"
 
 #include <QSqlRecord>

@@ -2,6 +2,7 @@
 #include "app/MainWindow.h"
 #include "data/Password.h"
 #include "data/Permissions.h"
+#include "ui/Gates.h"
 #include "support/TestEnv.h"
 #include "users/UserManagementWindow.h"
 
@@ -232,8 +233,8 @@ void TstUsers::addUserStoresRightsAndLetsHimLogIn()
     const QString digest = env.rows(QStringLiteral("select 密码 from yhb where 用户名='李四'")).value(0).value(0);
     QCOMPARE(digest, PasswordDigest(pw));
     QVERIFY(QRegularExpression(QStringLiteral("^[0-9a-f]{32}$")).match(digest).hasMatch());
-    QVERIFY(VerifyPassword(QStringLiteral("李四"), pw));
-    QVERIFY(!VerifyPassword(QStringLiteral("李四"), QStringLiteral("密码AB1")));
+    QVERIFY(VerifyPassword(Ctx().db(), QStringLiteral("李四"), pw));
+    QVERIFY(!VerifyPassword(Ctx().db(), QStringLiteral("李四"), QStringLiteral("密码AB1")));
     QCOMPARE(env.logTriples(), (QStringList{triple(QStringLiteral("开始"), QStringLiteral("打开用户管理窗口")),
                                             triple(QStringLiteral("开始"), QStringLiteral("打开新增用户窗口")),
                                             triple(QStringLiteral("操作"), QStringLiteral("成功添加：李四")),
@@ -421,7 +422,7 @@ void TstUsers::passwordOfOwnAccountNeedsOldPassword()
     click(pw, QStringLiteral("按钮_确认"));
     expectMessage(QStringLiteral("旧密码输入错误，不能修改密码！"), MsgIcon::Error);
     QVERIFY(oldBox->text().isEmpty() && newBox->text().isEmpty() && confirm->text().isEmpty());
-    QVERIFY(VerifyPassword(QStringLiteral("李四"), QStringLiteral("old")));
+    QVERIFY(VerifyPassword(Ctx().db(), QStringLiteral("李四"), QStringLiteral("old")));
 
     oldBox->setText(QStringLiteral("old"));
     newBox->setText(QStringLiteral("新密码"));
@@ -429,8 +430,8 @@ void TstUsers::passwordOfOwnAccountNeedsOldPassword()
     QTest::keyClick(edit(pw, QStringLiteral("编辑框_用户名")), Qt::Key_Return);   // Enter in the name box
     expectMessage(QStringLiteral("修改成功"), MsgIcon::Information);
     QVERIFY(!sub(w, QStringLiteral("密码修改窗口")));
-    QVERIFY(VerifyPassword(QStringLiteral("李四"), QStringLiteral("新密码")));
-    QVERIFY(!VerifyPassword(QStringLiteral("李四"), QStringLiteral("old")));
+    QVERIFY(VerifyPassword(Ctx().db(), QStringLiteral("李四"), QStringLiteral("新密码")));
+    QVERIFY(!VerifyPassword(Ctx().db(), QStringLiteral("李四"), QStringLiteral("old")));
     QCOMPARE(env.logTriples(), (QStringList{triple(QStringLiteral("开始"), QStringLiteral("打开用户管理窗口")),
                                             triple(QStringLiteral("开始"), QStringLiteral("打开密码修改窗口")),
                                             triple(QStringLiteral("操作"), QStringLiteral("修改密码成功")),
@@ -460,7 +461,7 @@ void TstUsers::managerSetsOtherPasswordsButNotAdmins()
     edit(pw, QStringLiteral("编辑框_确认密码"))->setText(QStringLiteral("given"));
     click(pw, QStringLiteral("按钮_确认"));
     expectMessage(QStringLiteral("修改成功"), MsgIcon::Information);
-    QVERIFY(VerifyPassword(QStringLiteral("李四"), QStringLiteral("given")));
+    QVERIFY(VerifyPassword(Ctx().db(), QStringLiteral("李四"), QStringLiteral("given")));
 
     // His own only with the old one; a typed "admin" is refused.
     select(w, QStringLiteral("赵六"));
@@ -482,14 +483,14 @@ void TstUsers::managerSetsOtherPasswordsButNotAdmins()
     QCOMPARE(env.rows(QStringLiteral("select 密码 from yhb where 用户名='admin'")).value(0).value(0), adminDigest);
     fill(QString(), QString(), QStringLiteral("p"));
     expectMessage(QStringLiteral("请输入要修改密码的用户名！"), MsgIcon::Information);
-    // A name nobody has: nothing changes, nothing is reported, the window stays.
+    // A name nobody has: nothing changes, the failure is said, the window stays.
     fill(QStringLiteral("无此人"), QString(), QStringLiteral("p"));
-    expectNoMessage();
+    expectMessage(QStringLiteral("修改失败"), MsgIcon::Error);
     QVERIFY(sub(w, QStringLiteral("密码修改窗口"))->isVisible());
     QCOMPARE(userCount(env), 3);
     fill(QStringLiteral("赵六"), QStringLiteral("mine"), QStringLiteral("p"));
     expectMessage(QStringLiteral("修改成功"), MsgIcon::Information);
-    QVERIFY(VerifyPassword(QStringLiteral("赵六"), QStringLiteral("p")));
+    QVERIFY(VerifyPassword(Ctx().db(), QStringLiteral("赵六"), QStringLiteral("p")));
     w->close();
 
     // Only admin sets admin's password, with the old one.
@@ -503,7 +504,7 @@ void TstUsers::managerSetsOtherPasswordsButNotAdmins()
     edit(pw, QStringLiteral("编辑框_确认密码"))->setText(QStringLiteral("654321"));
     click(pw, QStringLiteral("按钮_确认"));
     expectMessage(QStringLiteral("修改成功"), MsgIcon::Information);
-    QVERIFY(VerifyPassword(QStringLiteral("admin"), QStringLiteral("654321")));
+    QVERIFY(VerifyPassword(Ctx().db(), QStringLiteral("admin"), QStringLiteral("654321")));
 }
 
 QTEST_MAIN(TstUsers)

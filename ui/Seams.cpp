@@ -1,19 +1,9 @@
-#include "app/Seams.h"
+#include "ui/Seams.h"
 
 #include <QApplication>
 #include <QFileDialog>
-#include <QHostAddress>
-#include <QHostInfo>
 #include <QProcess>
 #include <QQueue>
-#include <QSysInfo>
-#include <cstdio>
-#include <cstdlib>
-#ifdef Q_OS_WIN
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace cg {
 
@@ -26,17 +16,8 @@ bool g_fileRecording = false;
 QQueue<QString> g_paths;
 QStringList g_captions;
 
-QDateTime g_fixedNow;
-
-bool g_hostOverride = false;
-QString g_hostName;
-QString g_hostIp;
-
 bool g_launchRecording = false;
 QStringList g_started;
-
-bool g_exitRecording = false;
-QList<ProcessExit::Request> g_exits;
 } // namespace
 
 QMessageBox::StandardButton ShowMessage(const QString &text, const QString &title, MsgIcon icon,
@@ -105,37 +86,6 @@ void setNextPath(const QString &path) { g_paths.enqueue(path); }
 QStringList &captions() { return g_captions; }
 } // namespace FileDialogs
 
-namespace Clock {
-QDateTime now() { return g_fixedNow.isValid() ? g_fixedNow : QDateTime::currentDateTime(); }
-void setFixed(const QDateTime &when) { g_fixedNow = when; }
-} // namespace Clock
-
-namespace HostInfo {
-QString computerName()
-{
-    if (g_hostOverride)
-        return g_hostName;
-    return QSysInfo::machineHostName();
-}
-QString ipv4Address()
-{
-    if (g_hostOverride)
-        return g_hostIp;
-    const QHostInfo info = QHostInfo::fromName(QHostInfo::localHostName());
-    for (const QHostAddress &a : info.addresses())
-        if (a.protocol() == QAbstractSocket::IPv4Protocol)
-            return a.toString();
-    return QStringLiteral("127.0.0.1");
-}
-void setOverride(const QString &name, const QString &ip)
-{
-    g_hostOverride = true;
-    g_hostName = name;
-    g_hostIp = ip;
-}
-void clearOverride() { g_hostOverride = false; }
-} // namespace HostInfo
-
 namespace Launcher {
 bool start(const QString &program, const QStringList &arguments)
 {
@@ -153,32 +103,5 @@ void startRecording()
 void stopRecording() { g_launchRecording = false; }
 QStringList &started() { return g_started; }
 } // namespace Launcher
-
-namespace ProcessExit {
-void exit(int code, Mode mode)
-{
-    if (g_exitRecording) {
-        g_exits.append({code, mode});
-        return;
-    }
-    if (mode == Mode::Orderly && QCoreApplication::instance()) {
-        QCoreApplication::exit(code);
-        return;
-    }
-    std::fflush(nullptr);
-#ifdef Q_OS_WIN
-    ::ExitProcess(static_cast<UINT>(code));
-#else
-    ::_exit(code);
-#endif
-}
-void startRecording()
-{
-    g_exitRecording = true;
-    g_exits.clear();
-}
-void stopRecording() { g_exitRecording = false; }
-QList<Request> &requests() { return g_exits; }
-} // namespace ProcessExit
 
 } // namespace cg

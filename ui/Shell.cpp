@@ -1,8 +1,8 @@
-#include "app/Shell.h"
-#include "app/Seams.h"
+#include "ui/Shell.h"
+#include "ui/Seams.h"
 #include "data/Context.h"
 #include "data/OperationLog.h"
-#include "data/Permissions.h"
+#include "ui/Gates.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -27,12 +27,20 @@ QHash<QString, QPointer<QWidget>> &openWindows()
     static QHash<QString, QPointer<QWidget>> w;
     return w;
 }
+QPointer<QWidget> &mainWindow()
+{
+    static QPointer<QWidget> w;
+    return w;
+}
 std::function<void()> &shutdownHook()
 {
     static std::function<void()> h;
     return h;
 }
 } // namespace
+
+void SetMainWindow(QWidget *window) { mainWindow() = window; }
+QWidget *MainWindowWidget() { return mainWindow().data(); }
 
 namespace Windows {
 void registerFactory(const QString &key, Factory factory) { factories().insert(key, std::move(factory)); }
@@ -63,7 +71,7 @@ QWidget *open(const QString &key)
     const auto it = factories().constFind(key);
     if (it == factories().constEnd())
         return nullptr;
-    QWidget *owner = HasContext() ? Ctx().mainWindow.data() : nullptr;
+    QWidget *owner = MainWindowWidget();
     QWidget *w = (*it)(owner);
     if (!w)
         return nullptr;
@@ -94,7 +102,7 @@ void openModal(const QString &key)
 
 void OpenChildWindow(QWidget *window, const QString &key)
 {
-    QWidget *owner = HasContext() ? Ctx().mainWindow.data() : nullptr;
+    QWidget *owner = MainWindowWidget();
     if (owner && window->parentWidget() != owner)
         window->setParent(owner, window->windowFlags() | Qt::Window);
     window->setWindowFlag(Qt::Window, true);
@@ -107,6 +115,11 @@ void OpenChildWindow(QWidget *window, const QString &key)
     window->show();
     window->raise();
     window->activateWindow();
+}
+
+void InstallLogFailureMessage()
+{
+    SetLogFailureReporter([] { ShowMessage(QStringLiteral("没有写入成功")); });
 }
 
 void SetShutdownHook(std::function<void()> hook) { shutdownHook() = std::move(hook); }

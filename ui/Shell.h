@@ -46,8 +46,15 @@ void openModal(const QString &key);
 void clearFactories();
 }
 
+// The main window, owner of every other window; set by the main window.
+void SetMainWindow(QWidget *window);
+QWidget *MainWindowWidget();
+
 // Shows a window non-modally with the main window as its owner.
 void OpenChildWindow(QWidget *window, const QString &key = QString());
+
+// A log row that could not be stored is told to the user as "没有写入成功".
+void InstallLogFailureMessage();
 
 // Closes both connections, releases the hot keys and ends the program (code 0).
 void ShutDownApplication();

@@ -1,7 +1,9 @@
 #pragma once
-// Everything the program shows or asks of the world goes through these small
-// seams, so tests can answer message boxes and file dialogs, fix the clock and
-// the host, and see a process end without the test ending.
+// What the windows show or ask of the user goes through these small seams,
+// so tests can answer message boxes and file dialogs and see programs start.
+// The clock, the host and the process end are in data/Seams.h.
+
+#include "data/Seams.h"
 
 #include <QDateTime>
 #include <QList>
@@ -63,38 +65,12 @@ void setNextPath(const QString &path);
 QStringList &captions();
 }
 
-namespace Clock {
-QDateTime now();
-void setFixed(const QDateTime &when);   // invalid: back to the real clock
-}
-
-namespace HostInfo {
-QString computerName();
-QString ipv4Address();   // first IPv4 address of this host; 127.0.0.1 when none
-void setOverride(const QString &computerName, const QString &ipv4);
-void clearOverride();
-}
-
 namespace Launcher {
 // Starts another program without waiting for it. False when it could not start.
 bool start(const QString &program, const QStringList &arguments = {});
 void startRecording();
 void stopRecording();
 QStringList &started();
-}
-
-namespace ProcessExit {
-enum class Mode { Orderly, Immediate };
-// Orderly leaves the event loop and lets main() return the code; Immediate
-// ends the process on the spot. In test mode both are only recorded.
-void exit(int code, Mode mode);
-void startRecording();
-void stopRecording();
-struct Request {
-    int code;
-    Mode mode;
-};
-QList<Request> &requests();
 }
 
 } // namespace cg

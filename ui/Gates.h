@@ -1,0 +1,34 @@
+#pragma once
+// The gates a login sets from the user's permission flags: enabled and
+// visible states of menu entries and buttons, kept per window key and
+// applied to each window when it opens.
+
+#include <QString>
+
+class QWidget;
+
+namespace cg {
+
+namespace Gates {
+// Window keys of the windows that carry gates.
+inline const QString kMain = QStringLiteral("主窗口");
+inline const QString kNavigation = QStringLiteral("导航");
+inline const QString kContractQuery = QStringLiteral("合同查询");
+inline const QString kSupplierQuery = QStringLiteral("供应商查询");
+inline const QString kContractEntry = QStringLiteral("合同录入");
+inline const QString kSupplierEntry = QStringLiteral("供应商录入");
+inline const QString kSystemConfig = QStringLiteral("系统配置");
+
+void setEnabled(const QString &windowKey, const QString &control, bool enabled);
+void setVisible(const QString &windowKey, const QString &control, bool visible);
+void clear();
+// Applies the gates of windowKey to the window's controls and menu actions,
+// found by objectName.
+void applyTo(QWidget *window, const QString &windowKey);
+}
+
+// Sets every gate from the current user's flags (not called for "admin")
+// and applies them to the windows already open.
+void ApplyPermissions();
+
+} // namespace cg
