@@ -1,0 +1,83 @@
+#pragma once
+// One contract is the set of rows of the account set's contract table that
+// share a 合同编号, one row per product line. This header holds that row, the
+// audit state, the numbering and the balance arithmetic every contract window
+// follows, and the store that reads and writes the rows of one contract table.
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace cg {
+class DbConnection;
+
+namespace AuditState {
+inline const QString Audited = QStringLiteral("已审核");
+inline const QString NotAudited = QStringLiteral("未审核");
+}
+
+// Largest attachment accepted: 5 MB.
+inline constexpr qint64 kMaxAttachmentBytes = 5242880;
+
+// One row of a contract table, in column order (附件 apart: it is read only
+// where it is needed).
+struct ContractRow {
+    qint64 id = 0;            // assigned by the database; 0 for a row not stored yet
+    QString state;            // 单据状态
+    QString number;           // 合同编号
+    QString subNumber;        // 合同子编号 ("检查号" in lists)
+    QString requester;        // 申请人
+    QString department;       // 申请部门
+    QString buyer;            // 采购员
+    QString supplier;         // 供应商
+    QString product;          // 产品
+    QString quantity;         // 设备数量
+    QString unit;             // 计量单位
+    QString documentDate;     // 制单日期, yyyy-MM-dd
+    QString effectiveDate;    // 生效日期
+    QString expiryDate;       // 失效日期
+    QString amount;           // 合同金额
+    QString paymentTerms;     // 付款方式
+    QString first, second, third, fourth;   // 第一次付款 … 第四次付款
+    QString remaining;        // 剩余尾款
+    QString taxRate;          // 税率
+};
+
+// The column names of a contract table after id, in column order, 附件 last.
+const QStringList &ContractColumns();
+
+// 合同子编号 of a line: the number followed by 50 + 2 × line (line from 1).
+QString LineSubNumber(const QString &number, int line);
+
+// total − (first + … + fourth), each read as C's atof reads it, written with
+// "%.13g".
+QString RemainingBalance(const QString &total, const QString &first, const QString &second,
+                         const QString &third, const QString &fourth);
+
+// Numbering and the contract table of one account set.
+class ContractStore {
+public:
+    // table: the set's 引用合同表 (a plain identifier taken from ztb);
+    // accountSet: its 账套名.
+    ContractStore(DbConnection &db, const QString &table, const QString &accountSet);
+
+    DbConnection &db() const { return m_db; }
+    QString table() const { return m_table; }
+
+    // The next free contract number: the set's prefix read from ztb now,
+    // then the last four characters of the last row's number plus 1, padded
+    // to four digits, skipping numbers in use.
+    QString nextNumber() const;
+    // A number exists when the query returns a row for it.
+    bool numberExists(const QString &number) const;
+    // The first row of the contract (lowest id) carries a non-empty 附件.
+    bool hasAttachment(const QString &number) const;
+
+private:
+    DbConnection &m_db;
+    QString m_table;
+    QString m_set;
+};
+
+} // namespace cg
