@@ -32,6 +32,10 @@ bool LoginFlow::accountSetIsOfYear(const QString &accountSet, int year) const
 {
     Recordset rs(m_db);
     rs.open(QStringLiteral("select 账套名 from ztb where 账套名=?"), {accountSet});
+    while (!rs.eof() && rs.text(0) != accountSet)
+        rs.moveNext();
+    if (rs.eof())
+        rs.moveFirst();
     return leadingInteger(rs.text(0)) == year;
 }
 

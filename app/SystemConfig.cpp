@@ -1,4 +1,5 @@
 #include "app/SystemConfig.h"
+#include "data/OperationLog.h"
 #include "app/Startup.h"
 #include "data/Context.h"
 
@@ -27,12 +28,7 @@ Snapshot load()
     s.prefix = ctx.login.contractPrefix;
     s.pictureStatus = Settings::read(kLayoutSection, kPictureKey);
     s.placement = Settings::read(kLayoutSection, kPlacementKey, kTiled);
-    qint64 limit = 0;
-    Recordset rs(ctx.db());
-    if (rs.open(QStringLiteral("select 日志数 from ztb where 账套名=?"), {ctx.login.accountSetName}) && !rs.eof())
-        limit = rs.number(0);
-    rs.close();
-    s.logLimitIndex = logLimitIndex(limit);
+    s.logLimitIndex = logLimitIndex(LogSizeCheck(ctx.db(), ctx.login.accountSetName).limit());
     s.adminFieldsEditable = ctx.login.isAdmin();
     return s;
 }
@@ -113,13 +109,21 @@ bool saveAccountSetSettings(const QString &prefix, const QString &pathBoxText, i
     ctx.login.contractPrefix = prefix;
     const QString set = ctx.login.accountSetName;
     DbConnection &db = ctx.db();
-    // No row updated means the account set is gone: nothing was stored.
-    if (!db.execute(QStringLiteral("update ztb set 合同编号=? where 账套名=?"), {prefix, set})
-        || db.rowsAffected() == 0)
+    // The prefix and the log limit are stored together or not at all; an
+    // update that changes no row (the account set is gone) stores nothing.
+    const bool stored = inTransaction(db, [&] {
+        if (!db.execute(QStringLiteral("update ztb set 合同编号=? where 账套名=?"), {prefix, set})
+            || db.rowsAffected() != 1)
+            return false;
+        if (limitIndex == 0 || limitIndex == 1)
+            return db.execute(QStringLiteral("update ztb set 日志数=? where 账套名=?"),
+                              {logLimitOfIndex(limitIndex), set})
+                && db.rowsAffected() == 1;
+        return true;
+    });
+    if (!stored)
         return false;
     copyNamedPicture(pathBoxText);
-    if (limitIndex == 0 || limitIndex == 1)
-        db.execute(QStringLiteral("update ztb set 日志数=? where 账套名=?"), {logLimitOfIndex(limitIndex), set});
     return true;
 }
 

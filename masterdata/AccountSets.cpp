@@ -25,12 +25,23 @@ bool AccountSets::nameTaken(const QString &name, const QString &except) const
     Recordset rs(m_db);
     if (!rs.open(QStringLiteral("select 账套名 from ztb")))
         return false;
+    const QString key = comparisonKey(name);
     for (; !rs.eof(); rs.moveNext()) {
         const QString existing = rs.text(0);
-        if (existing == name && existing != except)
+        if (existing != except && comparisonKey(existing) == key)
             return true;
     }
     return false;
+}
+
+QString AccountSets::comparisonKey(const QString &name)
+{
+    // SQL Server compares names without regard to case and ignores trailing
+    // blanks: "2024年度 " and "2024年度" are one name to every statement.
+    qsizetype end = name.size();
+    while (end > 0 && name.at(end - 1) == u' ')
+        --end;
+    return name.left(end).toCaseFolded();
 }
 
 QString AccountSets::contractTableOf(const QString &name) const

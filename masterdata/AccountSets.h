@@ -37,9 +37,10 @@ public:
     // Every set in stored order ("select * from ztb"); false when the query failed.
     bool list(QList<AccountSetRow> &out) const;
 
-    // A set other than except is named exactly name (compared here character
-    // for character: the server may ignore case or trailing blanks).
+    // A set other than except has a name the server would take for name
+    // (equal but for letter case and trailing blanks).
     bool nameTaken(const QString &name, const QString &except = QString()) const;
+    static QString comparisonKey(const QString &name);
     bool isInUse(const QString &name) const { return name == m_current; }
     // 引用合同表 of the set, empty when there is no such set.
     QString contractTableOf(const QString &name) const;

@@ -100,7 +100,9 @@ AddResult add(DbConnection &db, Kind kind, const QString &value)
 bool remove(DbConnection &db, Kind kind, const QString &value)
 {
     const QString &c = info(kind).column;
-    return db.execute(QStringLiteral("delete from jczlb where ") + c + QStringLiteral("=?"), {value});
+    // A delete that found nothing (another workstation was first) is no success.
+    return db.execute(QStringLiteral("delete from jczlb where ") + c + QStringLiteral("=?"), {value})
+        && db.rowsAffected() > 0;
 }
 
 void refresh(Kind kind)

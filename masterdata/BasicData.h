@@ -54,7 +54,7 @@ enum class AddResult { Added, Empty, Exists, Failed };
 // Adds value under kind unless it is empty or already stored there. The test
 // and the insert run as one unit of work. Writes no log entry.
 AddResult add(DbConnection &db, Kind kind, const QString &value);
-// Deletes every row of that kind holding value. True when the statement ran.
+// Deletes every row of that kind holding value. True when at least one row went.
 bool remove(DbConnection &db, Kind kind, const QString &value);
 
 // Re-reads one kind from the main connection and hands the values to every

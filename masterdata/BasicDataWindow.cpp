@@ -177,6 +177,8 @@ void BasicDataWindow::deleteSelected()
         SetHint(m_hint, QStringLiteral("删除成功！"), true);
         delete row;
         updateCount();
+        // The combo boxes of the other open windows stop offering the value.
+        refresh(k->kind);
     } else {
         SetHint(m_hint, QStringLiteral("删除失败！"), false);
         ShowError(QStringLiteral("删除失败！"), this);

@@ -48,7 +48,7 @@ void TstConnection::storedEmbeddedValuesConnectWithoutShowing()
     // The new embedded database has its tables, admin and this year's set.
     QCOMPARE(env.rows(QStringLiteral("select 用户名 from yhb")).value(0).value(0), QStringLiteral("admin"));
     QCOMPARE(env.rows(QStringLiteral("select 账套名,引用合同表 from ztb")).value(0),
-             (QStringList{QStringLiteral("%1年度").arg(QDate::currentDate().year()), QStringLiteral("htb1")}));
+             (QStringList{QStringLiteral("%1年度").arg(cg::Clock::now().date().year()), QStringLiteral("htb1")}));
     QVERIFY(env.db().tableExists(QStringLiteral("htb1")));
     QVERIFY(openLoginWindow());
     QCOMPARE(openLoginWindow()->windowTitle(), QStringLiteral("砚禾澄屿合同管理系统--用户登录"));

@@ -50,7 +50,7 @@ struct Fixture {
 QComboBox *combo(QWidget *w, const char *name) { return w->findChild<QComboBox *>(QString::fromUtf8(name)); }
 QLineEdit *edit(QWidget *w, const char *name) { return w->findChild<QLineEdit *>(QString::fromUtf8(name)); }
 void clickLogin(QWidget *w) { w->findChild<QPushButton *>(QStringLiteral("按钮_登录"))->click(); }
-QString yearSet() { return QStringLiteral("%1年度").arg(QDate::currentDate().year()); }
+QString yearSet() { return QStringLiteral("%1年度").arg(cg::Clock::now().date().year()); }
 } // namespace
 
 void TstLogin::prepareOffersRememberedUserAndThisYearsSet()

@@ -40,6 +40,10 @@ void TstLog::entryColumns()
     WriteLogEntry(QStringLiteral("结束"), QStringLiteral("取消登录操作"), QStringLiteral("登录"));
     QCOMPARE(env.rows(QStringLiteral("select 用户,日期 from rzb order by id desc")).value(0),
              (QStringList{QString(), QStringLiteral("2026-12-31 23:59:59")}));
+    QCOMPARE(env.rows(QStringLiteral("select count(*) from rzb where 用户 is null")).value(0).value(0),
+             QStringLiteral("0"));
+    QCOMPARE(env.rows(QStringLiteral("select count(*) from rzb where 用户=''")).value(0).value(0),
+             QStringLiteral("1"));
     QCOMPARE(cgtest::messageTexts(), QStringList());
 }
 
@@ -57,6 +61,13 @@ void TstLog::failedInsertIsReported()
 
 void TstLog::hostAddressIsDottedIPv4()
 {
+    // The first IPv4 address that is not the loopback; the loopback when
+    // there is none.
+    QCOMPARE(HostInfo::pickIpv4({QStringLiteral("127.0.0.1"), QStringLiteral("::1"), QStringLiteral("fe80::1"),
+                                 QStringLiteral("192.168.3.7"), QStringLiteral("10.0.0.2")}),
+             QStringLiteral("192.168.3.7"));
+    QCOMPARE(HostInfo::pickIpv4({QStringLiteral("::1"), QStringLiteral("2001:db8::5")}), QStringLiteral("127.0.0.1"));
+    QCOMPARE(HostInfo::pickIpv4({}), QStringLiteral("127.0.0.1"));
     HostInfo::clearOverride();
     const QString ip = HostInfo::ipv4Address();
     QHostAddress a;

@@ -354,8 +354,9 @@ void TstBasicData::deleteThroughContextMenu()
     QCOMPARE(env.rows(QStringLiteral("select count(*) from jczlb where 申请人='采购部'")).value(0).value(0),
              QStringLiteral("1"));
     QCOMPARE(env.logTriples().last(), QStringLiteral("操作|成功删除：采购部|基础资料"));
-    // The other windows keep their lists until their next refresh.
-    QVERIFY(comboTexts(departments).contains(QStringLiteral("采购部")));
+    // The other windows stop offering it at once.
+    QVERIFY(!comboTexts(departments).contains(QStringLiteral("采购部")));
+    QVERIFY(comboTexts(departments).contains(QStringLiteral("财务部")));
     QVERIFY(MessageSeam::shown().isEmpty());
 }
 

@@ -13,6 +13,9 @@
 
 namespace cgtest {
 
+// The clock every test starts with.
+inline const QDateTime kFixedNow(QDate(2035, 5, 20), QTime(9, 30, 15));
+
 class TestEnv {
 public:
     // connect: open the embedded database (created with its tables, admin

@@ -5,6 +5,7 @@
 #include "ui/Gates.h"
 #include "support/TestEnv.h"
 #include "users/UserManagementWindow.h"
+#include "users/Users.h"
 
 #include <QtTest>
 #include <QCheckBox>
@@ -136,6 +137,7 @@ private Q_SLOTS:
     void changeRights();
     void passwordOfOwnAccountNeedsOldPassword();
     void managerSetsOtherPasswordsButNotAdmins();
+    void looselyMatchedNamesNeverReachTheAdminRow();
 };
 
 void TstUsers::listShowsUsersAndTheirRights()
@@ -505,6 +507,58 @@ void TstUsers::managerSetsOtherPasswordsButNotAdmins()
     click(pw, QStringLiteral("按钮_确认"));
     expectMessage(QStringLiteral("修改成功"), MsgIcon::Information);
     QVERIFY(VerifyPassword(Ctx().db(), QStringLiteral("admin"), QStringLiteral("654321")));
+}
+
+namespace {
+// Gives yhb.用户名 a collation that, like the server's, ignores letter case
+// (NOCASE) or trailing blanks (RTRIM).
+void collateUserNames(cgtest::TestEnv &env, const char *collation)
+{
+    DbConnection &db = env.db();
+    const QString sql = env.rows(QStringLiteral("select sql from sqlite_master where name='yhb'")).value(0).value(0);
+    QString loose = sql;
+    loose.replace(QStringLiteral("用户名 nvarchar(50)"), QStringLiteral("用户名 nvarchar(50) COLLATE ") + QLatin1String(collation));
+    QVERIFY2(loose != sql, qPrintable(sql));
+    QVERIFY(db.execute(QStringLiteral("alter table yhb rename to yhb_old")));
+    QVERIFY(db.execute(loose));
+    QVERIFY(db.execute(QStringLiteral("insert into yhb select * from yhb_old")));
+    QVERIFY(db.execute(QStringLiteral("drop table yhb_old")));
+}
+} // namespace
+
+void TstUsers::looselyMatchedNamesNeverReachTheAdminRow()
+{
+    for (const char *collation : {"NOCASE", "RTRIM"}) {
+        cgtest::TestEnv env;
+        env.addUser(QStringLiteral("赵六"), QStringLiteral("mine"), {QStringLiteral("用户管理")});
+        env.addUser(QStringLiteral("李四"), QStringLiteral("old"), {});
+        collateUserNames(env, collation);
+        env.loginAs(QStringLiteral("赵六"));
+        const QString look = QStringLiteral("select 用户名,密码,审核,用户管理 from yhb order by 用户名");
+        const QList<QStringList> before = env.rows(look);
+        const QString typed = QLatin1String(collation) == QLatin1String("NOCASE") ? QStringLiteral("Admin")
+                                                                                 : QStringLiteral("admin ");
+        // The server finds the admin row for the typed name...
+        QCOMPARE(env.rows(QStringLiteral("select count(*) from yhb where 用户名=?"), {typed}).value(0).value(0),
+                 QStringLiteral("1"));
+        // ...but no write goes through with it.
+        Users users(env.db(), QStringLiteral("赵六"));
+        Refusal r;
+        QCOMPARE(users.changePassword({typed, QString(), QStringLiteral("taken"), QStringLiteral("taken")}, &r),
+                 Users::PasswordOutcome::Failed);
+        QVERIFY(!users.setRights(typed, {QStringLiteral("用户管理")}));
+        QVERIFY(!users.remove(typed));
+        QCOMPARE(env.rows(look), before);
+        QVERIFY(VerifyPassword(env.db(), QStringLiteral("admin"), QStringLiteral("123456")));
+        QVERIFY(!VerifyPassword(env.db(), typed, QStringLiteral("123456")));
+        // A loose variant of an existing name is an existing user.
+        QCOMPARE(users.add(typed, QStringLiteral("x"), {}), Users::AddOutcome::Exists);
+        // The exact names still work.
+        QCOMPARE(users.changePassword({QStringLiteral("李四"), QString(), QStringLiteral("n"), QStringLiteral("n")}, &r),
+                 Users::PasswordOutcome::Changed);
+        QVERIFY(VerifyPassword(env.db(), QStringLiteral("李四"), QStringLiteral("n")));
+        QCOMPARE(env.rows(QStringLiteral("select count(*) from yhb")).value(0).value(0), QStringLiteral("3"));
+    }
 }
 
 QTEST_MAIN(TstUsers)
