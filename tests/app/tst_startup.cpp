@@ -1,10 +1,14 @@
-// Start-up: working folder files, background picture, status bar.
+// Start-up: one running copy, working folder files, background picture,
+// status bar.
 #include "app/MainWindow.h"
+#include "app/SingleInstance.h"
 #include "app/Startup.h"
 #include "support/TestEnv.h"
 
 #include <QFile>
+#include <QScopeGuard>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace cg;
@@ -12,11 +16,45 @@ using namespace cg;
 class TstStartup : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void laterStartIsTurnedAwayAndFirstKeepsItsSocket();
     void localConnectionDatabaseComesFromTemplateOnce();
     void backgroundMarkers();
     void placement();
     void statusBarTexts();
 };
+
+void TstStartup::laterStartIsTurnedAwayAndFirstKeepsItsSocket()
+{
+    QTemporaryDir runtime;
+    QVERIFY(runtime.isValid());
+    QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    const auto restore = qScopeGuard([&saved] {
+        if (saved.isNull())
+            qunsetenv("XDG_RUNTIME_DIR");
+        else
+            qputenv("XDG_RUNTIME_DIR", saved);
+    });
+    const QString folder = runtime.path() + QStringLiteral("/home/wkd/");
+
+    SingleInstance first(folder);
+    QVERIFY(first.claim());
+    QVERIFY(first.isListening());
+    QVERIFY2(first.serverName().startsWith(runtime.path() + u'/'), qPrintable(first.serverName()));
+    // A later start while the first listens ends, leaves the first's socket
+    // alone and asks it to come forward.
+    SingleInstance second(folder);
+    QVERIFY(!second.claim());
+    QVERIFY(!second.isListening());
+    QTRY_COMPARE(first.activations(), 1);
+    QVERIFY(first.isListening());
+    QVERIFY(QFileInfo::exists(first.serverName()));
+    // Another working folder is another program.
+    SingleInstance other(runtime.path() + QStringLiteral("/other/wkd/"));
+    QVERIFY(other.claim());
+    QVERIFY(other.isListening());
+}
 
 void TstStartup::localConnectionDatabaseComesFromTemplateOnce()
 {
