@@ -164,6 +164,7 @@ void LoginWindow::succeed()
 {
     AppContext &ctx = Ctx();
     LoginContext &lc = ctx.login;
+    lc.loggedIn = true;
     Settings::write(QStringLiteral("登录"), QStringLiteral("默认"), lc.userName);
     m_finished = true;
     close();

@@ -19,6 +19,7 @@ struct LoginContext {
     QString contractTable;     // ztb.引用合同表, e.g. htb3
     QString contractPrefix;    // ztb.合同编号, or "KQLM" when empty
     bool logCheckArmed = false;
+    bool loggedIn = false;     // a login succeeded in this run
 
     bool isAdmin() const { return userName == QLatin1String("admin"); }
 };

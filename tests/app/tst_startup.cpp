@@ -1,11 +1,18 @@
 // Start-up: one running copy, working folder files, background picture,
-// status bar.
+// status bar, hot keys.
+#include "app/Catalog.h"
+#include "app/LoginWindow.h"
 #include "app/MainWindow.h"
+#include "app/Shell.h"
 #include "app/SingleInstance.h"
 #include "app/Startup.h"
 #include "support/TestEnv.h"
 
+#include <QComboBox>
 #include <QFile>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
 #include <QScopeGuard>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -21,6 +28,7 @@ private Q_SLOTS:
     void backgroundMarkers();
     void placement();
     void statusBarTexts();
+    void hotKeysWaitForALogin();
 };
 
 void TstStartup::laterStartIsTurnedAwayAndFirstKeepsItsSocket()
@@ -155,6 +163,45 @@ void TstStartup::statusBarTexts()
                                   QStringLiteral("sqlite"), QStringLiteral(" 发布日期：2020-07-10")};
     for (int i = 0; i < 10; ++i)
         QCOMPARE(main.statusPanelText(i), expected[i]);
+}
+
+void TstStartup::hotKeysWaitForALogin()
+{
+    cgtest::TestEnv env;
+    ResetFailedLoginAttempts();
+    RegisterWindows();
+    QStringList opened;
+    for (const QString &key : {WindowKey::ContractQuery, WindowKey::SupplierQuery})
+        Windows::registerFactory(key, [&opened, key](QWidget *owner) {
+            opened << key;
+            return new QWidget(owner, Qt::Window);
+        });
+    auto *main = new MainWindow;
+    main->start();
+    QPointer<LoginWindow> login = new LoginWindow;
+    login->show();
+    auto *password = login->findChild<QLineEdit *>(QStringLiteral("编辑框_密码"));
+    auto *logIn = login->findChild<QPushButton *>(QStringLiteral("按钮_登录"));
+    login->findChild<QComboBox *>(QStringLiteral("组合框_用户名"))->setEditText(QStringLiteral("admin"));
+
+    // Neither while the login window asks nor after a wrong password.
+    QTest::keyClick(login, Qt::Key_F6);
+    QTest::keyClick(main, Qt::Key_F7);
+    password->setText(QStringLiteral("wrong"));
+    logIn->click();
+    QCOMPARE(env.ctx().login.userName, QStringLiteral("admin"));
+    QTest::keyClick(login, Qt::Key_F6);
+    QTest::keyClick(main, Qt::Key_F7);
+    QCoreApplication::processEvents();
+    QCOMPARE(opened, QStringList());
+
+    password->setText(QStringLiteral("123456"));
+    logIn->click();
+    QVERIFY(!login || !login->isVisible());
+    QTest::keyClick(main, Qt::Key_F6);
+    QTRY_COMPARE(opened, QStringList{WindowKey::ContractQuery});
+    QTest::keyClick(main, Qt::Key_F7);
+    QTRY_COMPARE(opened, (QStringList{WindowKey::ContractQuery, WindowKey::SupplierQuery}));
 }
 
 QTEST_MAIN(TstStartup)
