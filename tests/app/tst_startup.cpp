@@ -1,6 +1,7 @@
 // Start-up: one running copy, working folder files, background picture,
 // status bar, hot keys.
 #include "app/Catalog.h"
+#include "app/ConnectionWindow.h"
 #include "app/LoginWindow.h"
 #include "app/MainWindow.h"
 #include "app/Shell.h"
@@ -9,6 +10,7 @@
 #include "support/TestEnv.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QPointer>
@@ -25,11 +27,20 @@ class TstStartup : public QObject {
 private Q_SLOTS:
     void laterStartIsTurnedAwayAndFirstKeepsItsSocket();
     void localConnectionDatabaseComesFromTemplateOnce();
+    void damagedLocalConnectionDatabaseHeals_data();
+    void damagedLocalConnectionDatabaseHeals();
     void backgroundMarkers();
     void placement();
     void statusBarTexts();
     void hotKeysWaitForALogin();
 };
+
+namespace {
+const QString kConnectionTable = QStringLiteral("create table 数据库表(id int primary key,服务器IP nvarchar(255),"
+                                                "数据库名称 nvarchar(255),登录名 nvarchar(255),密码 nvarchar(255))");
+constexpr QFile::Permissions kForeignAccess = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup
+    | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+} // namespace
 
 void TstStartup::laterStartIsTurnedAwayAndFirstKeepsItsSocket()
 {
@@ -85,6 +96,64 @@ void TstStartup::localConnectionDatabaseComesFromTemplateOnce()
     QFile::remove(path);
     QVERIFY(OpenLocalConnectionDatabase());
     QCOMPARE(ReadConnectionSetting(QStringLiteral("服务器IP")), QStringLiteral("sqlite"));
+    QCOMPARE(QFile::permissions(path) & kForeignAccess, QFileDevice::Permissions());
+    // It was built aside; nothing of that is left over.
+    QCOMPARE(QDir(env.workFolder()).entryList({QStringLiteral("cgsys.dll.*")}, QDir::Files), QStringList());
+}
+
+void TstStartup::damagedLocalConnectionDatabaseHeals_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("tableWithoutRow");
+    QTest::addColumn<bool>("keptAside");
+    // A start killed right after creating the file.
+    QTest::newRow("empty file") << QByteArray() << false << false;
+    // ... or after creating the table.
+    QTest::newRow("table without row 1") << QByteArray() << true << false;
+    QTest::newRow("not a database") << QByteArray("PK\x03\x04 no database here\n").repeated(300) << false << true;
+}
+
+void TstStartup::damagedLocalConnectionDatabaseHeals()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(bool, tableWithoutRow);
+    QFETCH(bool, keptAside);
+    cgtest::TestEnv env(false);
+    const QString path = env.ctx().localDbPath();
+    env.ctx().localDb().close();
+    QVERIFY(QFile::remove(path));
+    if (tableWithoutRow) {
+        DbConnection damaged(QStringLiteral("damaged"));
+        QVERIFY(damaged.openSqlite(path));
+        QVERIFY(damaged.execute(kConnectionTable));
+    } else {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+
+    QVERIFY(OpenLocalConnectionDatabase());
+    QCOMPARE(ReadConnectionSetting(QStringLiteral("服务器IP")), kTemplateServer);
+    QCOMPARE(ReadConnectionSetting(QStringLiteral("数据库名称")), kTemplateDatabase);
+    QCOMPARE(ReadConnectionSetting(QStringLiteral("登录名")), kTemplateLogin);
+    QCOMPARE(ReadConnectionSetting(QStringLiteral("密码")), kTemplatePassword);
+    QCOMPARE(QFile::permissions(path) & kForeignAccess, QFileDevice::Permissions());
+    QFile bad(path + QStringLiteral(".bad"));
+    QCOMPARE(bad.exists(), keptAside);
+    if (keptAside) {
+        QVERIFY(bad.open(QIODevice::ReadOnly));
+        QCOMPARE(bad.readAll(), content);
+    }
+
+    // The start goes on: it connects with these values without asking and
+    // stores them back into row 1.
+    MainWindow main;
+    main.start();
+    auto *w = new ConnectionWindow(&main);
+    w->loadAndDecide();
+    QCOMPARE(cgtest::messageTexts(), QStringList());
+    QVERIFY(!w->isVisible());
+    QVERIFY(env.db().isConnected());
 }
 
 void TstStartup::backgroundMarkers()
