@@ -217,7 +217,11 @@ void MainWindow::start(const std::function<void()> &connectionStep)
     m_hotKeys = new HotKeys(this);
     m_hotKeys->registerKey(HotKeys::kContractQuery, Qt::Key_F6);
     m_hotKeys->registerKey(HotKeys::kSupplierQuery, Qt::Key_F7);
+    // Until somebody has logged in there is no user whose rights the query
+    // windows could follow; the keys do nothing then.
     connect(m_hotKeys, &HotKeys::activated, this, [](int id) {
+        if (!Ctx().login.loggedIn)
+            return;
         if (id == HotKeys::kContractQuery)
             Windows::open(WindowKey::ContractQuery);
         else if (id == HotKeys::kSupplierQuery)

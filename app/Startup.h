@@ -11,8 +11,10 @@ namespace cg {
 // Registers the compiled-in pictures and skin (once).
 void EnsureResources();
 
-// Creates WorkFolder/cgsys.dll from the template when it is missing (owner
-// read/write only) and opens 数据库连接_注册 on it.
+// Opens 数据库连接_注册 on WorkFolder/cgsys.dll (owner read/write only).
+// A missing file is built from the template aside and renamed into place; a
+// file without the table or its row 1 gets them from the template; a file
+// that is no database is kept as cgsys.dll.bad and replaced by the template.
 bool OpenLocalConnectionDatabase();
 // "select <column> from 数据库表 where id=1"; empty when nothing could be read.
 QString ReadConnectionSetting(const QString &column);

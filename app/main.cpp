@@ -56,9 +56,8 @@ int main(int argc, char *argv[])
 
     // One program at a time: a second start brings the first forward.
     SingleInstance instance(ctx.workFolder());
-    if (instance.notifyRunningInstance())
+    if (!instance.claim())
         return 0;
-    instance.listen();
     QObject::connect(&instance, &SingleInstance::activationRequested, &app, [] { BringToFront(); });
 
     RegisterWindows();

@@ -42,6 +42,8 @@ public:
 
     bool valid() const { return m_dir.isValid(); }
     QString workFolder() const { return m_dir.filePath(QStringLiteral("data/wkd/")); }
+    QString runtimeFolder() const { return m_dir.filePath(QStringLiteral("runtime")); }
+    QString tempFolder() const { return m_dir.filePath(QStringLiteral("tmp")); }
 
     QProcess *start(const QStringList &arguments = {})
     {
@@ -104,6 +106,7 @@ private Q_SLOTS:
     void firstStartPreparesTheWorkingFolderAndWaitsForLogin();
     void secondStartEndsAndLeavesTheFirstRunning();
     void killedCopyDoesNotBlockTheNextStart();
+    void startsAtTheSameMomentLeaveExactlyOneRunning();
     void commandLine_data();
     void commandLine();
 };
@@ -179,6 +182,13 @@ void TstProcess::secondStartEndsAndLeavesTheFirstRunning()
     QTRY_VERIFY_WITH_TIMEOUT(!readRows(db, QStringLiteral("select 账套名 from ztb")).isEmpty(), 10000);
     QCOMPARE(first->state(), QProcess::Running);
 
+    // The socket it answers on lies in the user's own runtime folder, not
+    // in the temporary folder that every user can write to.
+    const QStringList socketName{QStringLiteral("cgsys-*")};
+    QVERIFY(!QDir(home.runtimeFolder()).entryList(socketName, QDir::System | QDir::Files).isEmpty());
+    QCOMPARE(QDir(home.tempFolder()).entryList(socketName, QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
+             QStringList());
+
     QProcess *second = home.start();
     QVERIFY2(second->waitForStarted(5000), qPrintable(second->errorString()));
     QTRY_COMPARE_WITH_TIMEOUT(second->state(), QProcess::NotRunning, 5000);
@@ -219,6 +229,31 @@ void TstProcess::killedCopyDoesNotBlockTheNextStart()
     QCOMPARE(next->state(), QProcess::Running);
     // The saved data survived the kill.
     QCOMPARE(readRows(db, QStringLiteral("select count(*) from ztb")), QList<QStringList>{{QStringLiteral("1")}});
+}
+
+void TstProcess::startsAtTheSameMomentLeaveExactlyOneRunning()
+{
+    // A few rounds: how the two starts interleave differs from run to run.
+    for (int round = 0; round < 4; ++round) {
+        ProcessHome home;
+        QVERIFY(home.valid());
+        QProcess *a = home.start();
+        QProcess *b = home.start();
+        QVERIFY2(a->waitForStarted(5000), qPrintable(a->errorString()));
+        QVERIFY2(b->waitForStarted(5000), qPrintable(b->errorString()));
+        QTRY_VERIFY_WITH_TIMEOUT(a->state() == QProcess::NotRunning || b->state() == QProcess::NotRunning, 10000);
+        QProcess *ended = a->state() == QProcess::NotRunning ? a : b;
+        QProcess *running = ended == a ? b : a;
+        QCOMPARE(ended->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(ended->exitCode(), 0);
+        QTest::qWait(500);
+        QCOMPARE(running->state(), QProcess::Running);
+        // The survivor is the one a later start finds.
+        QProcess *later = home.start();
+        QTRY_COMPARE_WITH_TIMEOUT(later->state(), QProcess::NotRunning, 5000);
+        QCOMPARE(later->exitCode(), 0);
+        QCOMPARE(running->state(), QProcess::Running);
+    }
 }
 
 void TstProcess::commandLine_data()

@@ -1,10 +1,24 @@
-// Start-up: working folder files, background picture, status bar.
+// Start-up: one running copy, working folder files, background picture,
+// status bar, hot keys.
+#include "app/Catalog.h"
+#include "app/ConnectionWindow.h"
+#include "app/Login.h"
+#include "app/LoginWindow.h"
 #include "app/MainWindow.h"
+#include "ui/Shell.h"
+#include "app/SingleInstance.h"
 #include "app/Startup.h"
 #include "support/TestEnv.h"
 
+#include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QScopeGuard>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace cg;
@@ -12,11 +26,55 @@ using namespace cg;
 class TstStartup : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void laterStartIsTurnedAwayAndFirstKeepsItsSocket();
     void localConnectionDatabaseComesFromTemplateOnce();
+    void damagedLocalConnectionDatabaseHeals_data();
+    void damagedLocalConnectionDatabaseHeals();
     void backgroundMarkers();
     void placement();
     void statusBarTexts();
+    void hotKeysWaitForALogin();
 };
+
+namespace {
+const QString kConnectionTable = QStringLiteral("create table 数据库表(id int primary key,服务器IP nvarchar(255),"
+                                                "数据库名称 nvarchar(255),登录名 nvarchar(255),密码 nvarchar(255))");
+constexpr QFile::Permissions kForeignAccess = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup
+    | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+} // namespace
+
+void TstStartup::laterStartIsTurnedAwayAndFirstKeepsItsSocket()
+{
+    QTemporaryDir runtime;
+    QVERIFY(runtime.isValid());
+    QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    const auto restore = qScopeGuard([&saved] {
+        if (saved.isNull())
+            qunsetenv("XDG_RUNTIME_DIR");
+        else
+            qputenv("XDG_RUNTIME_DIR", saved);
+    });
+    const QString folder = runtime.path() + QStringLiteral("/home/wkd/");
+
+    SingleInstance first(folder);
+    QVERIFY(first.claim());
+    QVERIFY(first.isListening());
+    QVERIFY2(first.serverName().startsWith(runtime.path() + u'/'), qPrintable(first.serverName()));
+    // A later start while the first listens ends, leaves the first's socket
+    // alone and asks it to come forward.
+    SingleInstance second(folder);
+    QVERIFY(!second.claim());
+    QVERIFY(!second.isListening());
+    QTRY_COMPARE(first.activations(), 1);
+    QVERIFY(first.isListening());
+    QVERIFY(QFileInfo::exists(first.serverName()));
+    // Another working folder is another program.
+    SingleInstance other(runtime.path() + QStringLiteral("/other/wkd/"));
+    QVERIFY(other.claim());
+    QVERIFY(other.isListening());
+}
 
 void TstStartup::localConnectionDatabaseComesFromTemplateOnce()
 {
@@ -39,6 +97,64 @@ void TstStartup::localConnectionDatabaseComesFromTemplateOnce()
     QFile::remove(path);
     QVERIFY(OpenLocalConnectionDatabase());
     QCOMPARE(ReadConnectionSetting(QStringLiteral("服务器IP")), QStringLiteral("sqlite"));
+    QCOMPARE(QFile::permissions(path) & kForeignAccess, QFileDevice::Permissions());
+    // It was built aside; nothing of that is left over.
+    QCOMPARE(QDir(env.workFolder()).entryList({QStringLiteral("cgsys.dll.*")}, QDir::Files), QStringList());
+}
+
+void TstStartup::damagedLocalConnectionDatabaseHeals_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("tableWithoutRow");
+    QTest::addColumn<bool>("keptAside");
+    // A start killed right after creating the file.
+    QTest::newRow("empty file") << QByteArray() << false << false;
+    // ... or after creating the table.
+    QTest::newRow("table without row 1") << QByteArray() << true << false;
+    QTest::newRow("not a database") << QByteArray("PK\x03\x04 no database here\n").repeated(300) << false << true;
+}
+
+void TstStartup::damagedLocalConnectionDatabaseHeals()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(bool, tableWithoutRow);
+    QFETCH(bool, keptAside);
+    cgtest::TestEnv env(false);
+    const QString path = env.ctx().localDbPath();
+    env.ctx().localDb().close();
+    QVERIFY(QFile::remove(path));
+    if (tableWithoutRow) {
+        DbConnection damaged(QStringLiteral("damaged"));
+        QVERIFY(damaged.openSqlite(path));
+        QVERIFY(damaged.execute(kConnectionTable));
+    } else {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+
+    QVERIFY(OpenLocalConnectionDatabase());
+    QCOMPARE(ReadConnectionSetting(QStringLiteral("服务器IP")), kTemplateServer);
+    QCOMPARE(ReadConnectionSetting(QStringLiteral("数据库名称")), kTemplateDatabase);
+    QCOMPARE(ReadConnectionSetting(QStringLiteral("登录名")), kTemplateLogin);
+    QCOMPARE(ReadConnectionSetting(QStringLiteral("密码")), kTemplatePassword);
+    QCOMPARE(QFile::permissions(path) & kForeignAccess, QFileDevice::Permissions());
+    QFile bad(path + QStringLiteral(".bad"));
+    QCOMPARE(bad.exists(), keptAside);
+    if (keptAside) {
+        QVERIFY(bad.open(QIODevice::ReadOnly));
+        QCOMPARE(bad.readAll(), content);
+    }
+
+    // The start goes on: it connects with these values without asking and
+    // stores them back into row 1.
+    MainWindow main;
+    main.start();
+    auto *w = new ConnectionWindow(&main);
+    w->loadAndDecide();
+    QCOMPARE(cgtest::messageTexts(), QStringList());
+    QVERIFY(!w->isVisible());
+    QVERIFY(env.db().isConnected());
 }
 
 void TstStartup::backgroundMarkers()
@@ -117,6 +233,45 @@ void TstStartup::statusBarTexts()
                                   QStringLiteral("sqlite"), QStringLiteral(" 发布日期：2020-07-10")};
     for (int i = 0; i < 10; ++i)
         QCOMPARE(main.statusPanelText(i), expected[i]);
+}
+
+void TstStartup::hotKeysWaitForALogin()
+{
+    cgtest::TestEnv env;
+    LoginFlow::resetFailedAttempts();
+    RegisterWindows();
+    QStringList opened;
+    for (const QString &key : {WindowKey::ContractQuery, WindowKey::SupplierQuery})
+        Windows::registerFactory(key, [&opened, key](QWidget *owner) {
+            opened << key;
+            return new QWidget(owner, Qt::Window);
+        });
+    auto *main = new MainWindow;
+    main->start();
+    QPointer<LoginWindow> login = new LoginWindow;
+    login->show();
+    auto *password = login->findChild<QLineEdit *>(QStringLiteral("编辑框_密码"));
+    auto *logIn = login->findChild<QPushButton *>(QStringLiteral("按钮_登录"));
+    login->findChild<QComboBox *>(QStringLiteral("组合框_用户名"))->setEditText(QStringLiteral("admin"));
+
+    // Neither while the login window asks nor after a wrong password.
+    QTest::keyClick(login, Qt::Key_F6);
+    QTest::keyClick(main, Qt::Key_F7);
+    password->setText(QStringLiteral("wrong"));
+    logIn->click();
+    QCOMPARE(env.ctx().login.userName, QStringLiteral("admin"));
+    QTest::keyClick(login, Qt::Key_F6);
+    QTest::keyClick(main, Qt::Key_F7);
+    QCoreApplication::processEvents();
+    QCOMPARE(opened, QStringList());
+
+    password->setText(QStringLiteral("123456"));
+    logIn->click();
+    QVERIFY(!login || !login->isVisible());
+    QTest::keyClick(main, Qt::Key_F6);
+    QTRY_COMPARE(opened, QStringList{WindowKey::ContractQuery});
+    QTest::keyClick(main, Qt::Key_F7);
+    QTRY_COMPARE(opened, (QStringList{WindowKey::ContractQuery, WindowKey::SupplierQuery}));
 }
 
 QTEST_MAIN(TstStartup)

@@ -68,6 +68,7 @@ void TestEnv::loginAs(const QString &user)
 {
     cg::LoginContext &lc = m_ctx->login;
     lc.userName = user;
+    lc.loggedIn = true;
     cg::Recordset rs(db());
     rs.open(QStringLiteral("select * from ztb"));
     lc.accountSetName = rs.text(0);
