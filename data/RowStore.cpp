@@ -71,7 +71,8 @@ bool RowStore::append(const RowStore &other)
         return false;
     const quint32 shift = quint32(m_text.size());
     m_text.append(other.m_text);
-    m_ends.reserve(m_ends.size() + other.m_ends.size());
+    // No exact reserve here: pages come one after another, and growing by
+    // the vector's own steps keeps appending them linear.
     for (quint32 end : other.m_ends)
         m_ends.append(end + shift);
     return true;
