@@ -402,13 +402,17 @@ bool Recordset::open(const QString &source, const QVariantList &params, Kind kin
     close();
     m_failed = true;
     m_source = source;
-    if (!m_db.isConnected())
+    if (!m_db.isConnected()) {
+        qCWarning(lcDb, "statement not run, not connected: %s", qUtf8Printable(source));
         return false;
+    }
     QString sql = source;
     if (kind == TableName) {
         static const QRegularExpression ident(QStringLiteral("^\\w+$"), QRegularExpression::UseUnicodePropertiesOption);
-        if (!ident.match(source).hasMatch())
+        if (!ident.match(source).hasMatch()) {
+            qCWarning(lcDb, "not a table name: %s", qUtf8Printable(source));
             return false;
+        }
         sql = QStringLiteral("select * from ") + source;
     }
     QSqlQuery q(m_db.database());
