@@ -41,6 +41,8 @@ qint64 leadingInteger(const QString &text)
 
 // ---------------------------------------------------------------- connection
 
+Q_LOGGING_CATEGORY(lcDb, "cgsys.db")
+
 DbConnection::DbConnection(const QString &connectionName) : m_name(connectionName) {}
 
 DbConnection::~DbConnection()
@@ -50,17 +52,34 @@ DbConnection::~DbConnection()
         QSqlDatabase::removeDatabase(m_name);
 }
 
+namespace {
+
+// An ODBC attribute value between braces; a '}' inside is doubled.
+QString braced(const QString &value)
+{
+    QString v = value;
+    v.replace(u'}', QStringLiteral("}}"));
+    return QLatin1Char('{') + v + QLatin1Char('}');
+}
+
+} // namespace
+
 QString DbConnection::sqlServerConnectionText(const QString &server, const QString &database,
                                               const QString &login, const QString &password)
 {
-    return QStringLiteral("DRIVER=SQL Server;SERVER=") + server + QStringLiteral(";UID=") + login
-        + QStringLiteral(";PWD=") + password + QStringLiteral(";DATABASE=") + database
-        + QStringLiteral(";");
+    return QStringLiteral("DRIVER={SQL Server};SERVER=") + braced(server) + QStringLiteral(";UID=")
+        + braced(login) + QStringLiteral(";PWD=") + braced(password) + QStringLiteral(";DATABASE=")
+        + braced(database) + QStringLiteral(";");
 }
 
 QSqlDatabase DbConnection::database() const
 {
     return QSqlDatabase::database(m_name, false);
+}
+
+void DbConnection::fail(const QString &message)
+{
+    m_lastError = message;
 }
 
 bool DbConnection::openSqlite(const QString &path)
@@ -72,13 +91,15 @@ bool DbConnection::openSqlite(const QString &path)
     db.setDatabaseName(path);
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_timeout * 1000));
     if (!db.open()) {
-        m_lastError = db.lastError().text();
+        fail(db.lastError().text());
+        qCWarning(lcDb, "cannot open the database file %s: %s", qUtf8Printable(path),
+                  qUtf8Printable(m_lastError));
         return false;
     }
     m_backend = Backend::Sqlite;
     QSqlQuery q(db);
-    q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
-    q.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    run(q, QStringLiteral("PRAGMA journal_mode=WAL"));
+    run(q, QStringLiteral("PRAGMA synchronous=NORMAL"));
     return true;
 }
 
@@ -102,9 +123,12 @@ bool DbConnection::openSqlServer(const QString &server, const QString &database,
                                  .arg(m_timeout));
         opened = db.open();
         if (!opened)
-            m_lastError = db.lastError().text();
+            fail(db.lastError().text());
     }
     if (!opened) {
+        // The connection text holds the password: only the server is named.
+        qCWarning(lcDb, "cannot connect to SQL Server %s, database %s: %s", qUtf8Printable(server),
+                  qUtf8Printable(database), qUtf8Printable(m_lastError));
         QSqlDatabase::removeDatabase(m_name);
         return false;
     }
@@ -139,46 +163,48 @@ void DbConnection::close()
             db.close();
     }
     m_backend = Backend::None;
-    m_inTransaction = false;
+    m_depth = 0;
+    m_doomed = false;
 }
 
 QString DbConnection::translate(const QString &sql) const
 {
-    if (m_backend == Backend::Sqlite)
-        return SqlDialect::forSqlite(sql);
-    if (m_backend == Backend::SqlServer)
-        return SqlDialect::forSqlServer(sql);
-    return sql;
+    return SqlDialect::translate(m_backend, sql);
 }
 
-static void bindAll(QSqlQuery &q, const QVariantList &params)
+bool DbConnection::run(QSqlQuery &q, const QString &nativeSql, const QVariantList &params)
 {
-    for (int i = 0; i < params.size(); ++i)
-        q.bindValue(i, params.at(i));
+    if (m_observer)
+        m_observer(nativeSql);
+    bool ok;
+    if (params.isEmpty()) {
+        ok = q.exec(nativeSql);
+    } else {
+        ok = q.prepare(nativeSql);
+        if (ok) {
+            for (int i = 0; i < params.size(); ++i)
+                q.bindValue(i, params.at(i));
+            ok = q.exec();
+        }
+    }
+    if (!ok) {
+        fail(q.lastError().text());
+        qCWarning(lcDb, "statement failed: %s -- %s", qUtf8Printable(nativeSql), qUtf8Printable(m_lastError));
+    }
+    return ok;
 }
 
 bool DbConnection::execute(const QString &sql, const QVariantList &params)
 {
     m_rowsAffected = -1;
     if (!isConnected()) {
-        m_lastError = QStringLiteral("not connected");
+        fail(QStringLiteral("not connected"));
+        qCWarning(lcDb, "statement not run, not connected: %s", qUtf8Printable(sql));
         return false;
     }
     QSqlQuery q(database());
-    bool ok;
-    if (params.isEmpty()) {
-        ok = q.exec(translate(sql));
-    } else {
-        ok = q.prepare(translate(sql));
-        if (ok) {
-            bindAll(q, params);
-            ok = q.exec();
-        }
-    }
-    if (!ok) {
-        m_lastError = q.lastError().text();
+    if (!run(q, translate(sql), params))
         return false;
-    }
     m_rowsAffected = q.numRowsAffected();
     return true;
 }
@@ -193,71 +219,178 @@ bool DbConnection::tableExists(const QString &table)
     return !name.isEmpty() && name != QLatin1String("0");
 }
 
+// Runs one of the unit's own statements; firstValue receives the first
+// column of the first row when asked for (past any results without rows).
+bool DbConnection::runUnitStatement(const QString &nativeSql, QVariant *firstValue)
+{
+    QSqlQuery q(database());
+    q.setForwardOnly(true);
+    if (!run(q, nativeSql))
+        return false;
+    if (firstValue) {
+        while (!q.isSelect() && q.nextResult()) {
+        }
+        *firstValue = q.next() ? q.value(0) : QVariant();
+    }
+    return true;
+}
+
 bool DbConnection::beginTransaction()
 {
-    if (!isConnected() || m_inTransaction)
+    if (!isConnected()) {
+        fail(QStringLiteral("not connected"));
         return false;
-    bool ok;
-    if (m_backend == Backend::Sqlite) {
-        QSqlQuery q(database());
-        ok = q.exec(QStringLiteral("BEGIN IMMEDIATE"));
-        if (!ok)
-            m_lastError = q.lastError().text();
-    } else {
-        ok = database().transaction();
-        if (!ok)
-            m_lastError = database().lastError().text();
     }
-    m_inTransaction = ok;
-    return ok;
+    if (m_depth > 0) {
+        if (m_doomed) {
+            fail(QStringLiteral("the enclosing unit of work has already failed"));
+            return false;
+        }
+        ++m_depth;
+        return true;
+    }
+    const QString lock = SqlDialect::writeLockStatement(m_backend);
+    const QStringList statements = SqlDialect::beginWriteUnit(m_backend);
+    for (int i = 0; i < statements.size(); ++i) {
+        const QString &statement = statements.at(i);
+        const bool isLock = !lock.isEmpty() && statement == lock;
+        QVariant granted;
+        bool ok = runUnitStatement(statement, isLock ? &granted : nullptr);
+        if (ok && isLock && !SqlDialect::writeLockGranted(m_backend, granted)) {
+            ok = false;
+            fail(QStringLiteral("write lock not granted (%1)").arg(granted.toString()));
+            qCWarning(lcDb, "write lock not granted (%s): %s", qUtf8Printable(granted.toString()),
+                      qUtf8Printable(statement));
+        }
+        if (!ok) {
+            // A BEGIN that went through is undone; the first error stays.
+            const QString error = m_lastError;
+            if (i > 0)
+                runUnitStatement(SqlDialect::rollbackWriteUnit(m_backend));
+            m_lastError = error;
+            return false;
+        }
+    }
+    m_depth = 1;
+    m_doomed = false;
+    ++m_unitSerial;
+    return true;
 }
 
-bool DbConnection::commit()
+bool DbConnection::endUnit(bool commitWork)
 {
-    if (!m_inTransaction)
+    if (m_depth == 0) {
+        fail(QStringLiteral("no unit of work is open"));
         return false;
-    bool ok;
-    if (m_backend == Backend::Sqlite) {
-        QSqlQuery q(database());
-        ok = q.exec(QStringLiteral("COMMIT"));
-        if (!ok)
-            m_lastError = q.lastError().text();
-    } else {
-        ok = database().commit();
     }
-    if (ok)
-        m_inTransaction = false;
-    return ok;
+    if (m_depth > 1) {
+        --m_depth;
+        if (!commitWork) {
+            m_doomed = true;
+            return true;
+        }
+        if (m_doomed) {
+            fail(QStringLiteral("the enclosing unit of work has already failed"));
+            return false;
+        }
+        return true;
+    }
+    m_depth = 0;
+    const bool doomed = m_doomed;
+    m_doomed = false;
+    if (!isConnected()) {
+        fail(QStringLiteral("not connected"));
+        return false;
+    }
+    if (commitWork && !doomed) {
+        if (runUnitStatement(SqlDialect::commitWriteUnit(m_backend)))
+            return true;
+        // A commit that failed (busy, lost transaction) leaves nothing
+        // behind; its error is the one kept.
+        const QString error = m_lastError;
+        runUnitStatement(SqlDialect::rollbackWriteUnit(m_backend));
+        m_lastError = error;
+        return false;
+    }
+    const bool rolledBack = runUnitStatement(SqlDialect::rollbackWriteUnit(m_backend));
+    if (commitWork) {
+        fail(QStringLiteral("rolled back: an inner unit of work failed"));
+        qCWarning(lcDb, "unit of work rolled back: an inner unit of work failed");
+        return false;
+    }
+    return rolledBack;
 }
 
-bool DbConnection::rollback()
+bool DbConnection::commit() { return endUnit(true); }
+bool DbConnection::rollback() { return endUnit(false); }
+
+// ------------------------------------------------------------ units of work
+
+WriteUnit::WriteUnit(DbConnection &db) : m_db(db)
 {
-    if (!m_inTransaction)
-        return false;
-    bool ok;
-    if (m_backend == Backend::Sqlite) {
-        QSqlQuery q(database());
-        ok = q.exec(QStringLiteral("ROLLBACK"));
+    if (m_db.beginTransaction()) {
+        m_open = true;
+        m_level = m_db.m_depth;
+        m_serial = m_db.m_unitSerial;
     } else {
-        ok = database().rollback();
+        m_error = m_db.lastError();
     }
-    m_inTransaction = false;
-    return ok;
+}
+
+WriteUnit::~WriteUnit()
+{
+    if (m_open)
+        rollback();
+}
+
+// Still the innermost unit of the same transaction (not ended by a close,
+// not left open under a unit that ended first).
+bool WriteUnit::current() const
+{
+    return m_db.m_depth == m_level && m_db.m_unitSerial == m_serial;
+}
+
+bool WriteUnit::commit()
+{
+    if (!m_open) {
+        m_error = QStringLiteral("no unit of work is open");
+        return false;
+    }
+    m_open = false;
+    if (!current()) {
+        m_error = QStringLiteral("the unit of work ended elsewhere");
+        m_db.fail(m_error);
+        return false;
+    }
+    if (m_db.commit())
+        return true;
+    m_error = m_db.lastError();
+    return false;
+}
+
+bool WriteUnit::rollback()
+{
+    if (!m_open)
+        return false;
+    m_open = false;
+    if (!current())
+        return false;
+    if (m_db.rollback())
+        return true;
+    m_error = m_db.lastError();
+    return false;
 }
 
 bool inTransaction(DbConnection &db, const std::function<bool()> &fn)
 {
-    if (!db.beginTransaction())
+    WriteUnit unit(db);
+    if (!unit.isOpen())
         return false;
     if (!fn()) {
-        db.rollback();
+        unit.rollback();
         return false;
     }
-    if (!db.commit()) {
-        db.rollback();
-        return false;
-    }
-    return true;
+    return unit.commit();
 }
 
 // ----------------------------------------------------------------- recordset
@@ -269,31 +402,23 @@ bool Recordset::open(const QString &source, const QVariantList &params, Kind kin
     close();
     m_failed = true;
     m_source = source;
-    if (!m_db.isConnected())
+    if (!m_db.isConnected()) {
+        qCWarning(lcDb, "statement not run, not connected: %s", qUtf8Printable(source));
         return false;
+    }
     QString sql = source;
     if (kind == TableName) {
         static const QRegularExpression ident(QStringLiteral("^\\w+$"), QRegularExpression::UseUnicodePropertiesOption);
-        if (!ident.match(source).hasMatch())
+        if (!ident.match(source).hasMatch()) {
+            qCWarning(lcDb, "not a table name: %s", qUtf8Printable(source));
             return false;
+        }
         sql = QStringLiteral("select * from ") + source;
     }
     QSqlQuery q(m_db.database());
     q.setForwardOnly(true);
-    bool ok;
-    if (params.isEmpty()) {
-        ok = q.exec(m_db.translate(sql));
-    } else {
-        ok = q.prepare(m_db.translate(sql));
-        if (ok) {
-            bindAll(q, params);
-            ok = q.exec();
-        }
-    }
-    if (!ok) {
-        m_db.m_lastError = q.lastError().text();
+    if (!m_db.run(q, m_db.translate(sql), params))
         return false;
-    }
     const QSqlRecord rec = q.record();
     for (int i = 0; i < rec.count(); ++i)
         m_columns << rec.fieldName(i);
@@ -353,7 +478,7 @@ QVariant Recordset::value(int column) const
     return row->at(column);
 }
 
-static QString variantText(const QVariant &v)
+QString valueText(const QVariant &v)
 {
     if (v.isNull() || !v.isValid())
         return {};
@@ -369,7 +494,7 @@ static QString variantText(const QVariant &v)
     }
 }
 
-QString Recordset::text(int column) const { return variantText(value(column)); }
+QString Recordset::text(int column) const { return valueText(value(column)); }
 QString Recordset::text(const QString &column) const { return text(columnIndex(column)); }
 
 qint64 Recordset::number(int column) const
@@ -379,7 +504,7 @@ qint64 Recordset::number(int column) const
         return 0;
     if (v.typeId() == QMetaType::Double)
         return static_cast<qint64>(v.toDouble());
-    return leadingInteger(variantText(v));
+    return leadingInteger(valueText(v));
 }
 
 qint64 Recordset::number(const QString &column) const { return number(columnIndex(column)); }
@@ -529,7 +654,7 @@ bool Recordset::matches(const QVector<QVariant> &row, const QString &criteria) c
                 break;
             }
             const int col = columnIndex(c.column);
-            if (col < 0 || !compare(variantText(row.at(col)), c)) {
+            if (col < 0 || !compare(valueText(row.at(col)), c)) {
                 all = false;
                 break;
             }

@@ -1,13 +1,20 @@
 #pragma once
 // Database access: one connection type over two backends (the shared SQL
 // Server through ODBC, or an embedded SQLite file) and a recordset with a
-// client-side static cursor.
+// client-side static cursor for small lookups. Large lists go through
+// RowStore and RowTableModel instead.
 //
 // Statements keep the T-SQL shape the whole program uses; values are never
 // spliced into the text but bound to positional '?' placeholders, so a quote
 // in a value can never end a literal and Chinese text survives on SQL Server.
+//
+// Every statement that fails is logged under the category "cgsys.db" with
+// its text and the driver's message, never with its bound values.
+
+#include "data/SqlDialect.h"
 
 #include <QByteArray>
+#include <QLoggingCategory>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -15,10 +22,11 @@
 #include <functional>
 
 class QSqlDatabase;
+class QSqlQuery;
 
 namespace cg {
 
-enum class Backend { None, Sqlite, SqlServer };
+Q_DECLARE_LOGGING_CATEGORY(lcDb)
 
 // Server address that selects the embedded database: the database name is
 // then a SQLite file, relative to the working folder unless absolute; login
@@ -32,7 +40,10 @@ public:
     DbConnection(const DbConnection &) = delete;
     DbConnection &operator=(const DbConnection &) = delete;
 
-    // The connection text "DRIVER=SQL Server;SERVER=…;UID=…;PWD=…;DATABASE=…;".
+    // The ODBC connection text
+    // "DRIVER={SQL Server};SERVER={…};UID={…};PWD={…};DATABASE={…};": every
+    // value between braces with '}' doubled, so a ';' or '=' in a password
+    // stays part of it and cannot add attributes.
     static QString sqlServerConnectionText(const QString &server, const QString &database,
                                            const QString &login, const QString &password);
 
@@ -48,8 +59,10 @@ public:
               const QString &password, const QString &workFolder);
 
     bool isConnected() const;
+    // Closing ends an open unit of work without committing it.
     void close();
     Backend backend() const { return m_backend; }
+    // The message of the last failure; kept until the next failure.
     QString lastError() const { return m_lastError; }
     QSqlDatabase database() const;
 
@@ -60,30 +73,93 @@ public:
 
     bool tableExists(const QString &table);
 
-    // Unit of work. On SQLite the write lock is taken at the start
-    // (BEGIN IMMEDIATE), so read-then-write units of several workstations
-    // queue instead of failing.
-    bool beginTransaction();
-    bool commit();
+    // Unit-of-work steps under WriteUnit (see there); use WriteUnit or
+    // inTransaction() rather than these. beginTransaction() opens the
+    // outermost unit or enters a nested one, commit() and rollback() leave
+    // the innermost.
+    [[nodiscard]] bool beginTransaction();
+    [[nodiscard]] bool commit();
     bool rollback();
-    bool inTransaction() const { return m_inTransaction; }
+    bool inTransaction() const { return m_depth > 0; }
+    int transactionDepth() const { return m_depth; }
 
     // The statement text as the backend runs it.
     QString translate(const QString &sql) const;
 
+    // Called with every statement text as it goes to the driver, the unit
+    // of work's own statements included. For tracing; empty to stop.
+    void setStatementObserver(std::function<void(const QString &)> observer)
+    {
+        m_observer = std::move(observer);
+    }
+
+    // Runs a statement already in the backend's text on q: the observer is
+    // told, values are bound, a failure is logged and kept as lastError().
+    bool run(QSqlQuery &q, const QString &nativeSql, const QVariantList &params = {});
+
 private:
-    friend class Recordset;
+    friend class WriteUnit;
+    bool runUnitStatement(const QString &nativeSql, QVariant *firstValue = nullptr);
+    bool endUnit(bool commit);
+    void fail(const QString &message);
+
     QString m_name;
     Backend m_backend = Backend::None;
     int m_timeout = 30;
     QString m_lastError;
     int m_rowsAffected = -1;
-    bool m_inTransaction = false;
+    int m_depth = 0;
+    bool m_doomed = false;         // an inner unit rolled back: the outer one can only roll back
+    quint64 m_unitSerial = 0;      // counts outermost units, so a stale WriteUnit stays out
+    std::function<void(const QString &)> m_observer;
+};
+
+// A unit of work that writes, as a scope guard:
+//
+//     WriteUnit unit(db);
+//     if (!unit.isOpen() || !db.execute(...) || !db.execute(...))
+//         return false;            // the destructor rolls back
+//     return unit.commit();
+//
+// The outermost unit on a connection begins the transaction and takes the
+// write lock at once (SqlDialect::beginWriteUnit), so writers of all
+// workstations queue instead of failing half-way. Units nest by depth: an
+// inner unit sends nothing; its commit hands its work on to the enclosing
+// unit. An inner unit that rolls back (or ends without commit) fails the
+// whole outer unit: nothing can be committed any more, further inner units
+// do not open, and the outer commit rolls everything back and returns false.
+// There is no partial rollback to a savepoint.
+class WriteUnit {
+public:
+    explicit WriteUnit(DbConnection &db);
+    ~WriteUnit();
+    WriteUnit(const WriteUnit &) = delete;
+    WriteUnit &operator=(const WriteUnit &) = delete;
+
+    // Begun and neither committed nor rolled back yet.
+    bool isOpen() const { return m_open; }
+    bool isOutermost() const { return m_level == 1; }
+    // True when the work is committed (for an inner unit: handed on to an
+    // enclosing unit that has not failed). Ends the unit either way.
+    [[nodiscard]] bool commit();
+    // Ends the unit without its work. False when nothing was open or the
+    // backend refused; the unit is ended either way.
+    bool rollback();
+    // Why beginning, committing or rolling back failed.
+    QString lastError() const { return m_error; }
+
+private:
+    bool current() const;
+    DbConnection &m_db;
+    bool m_open = false;
+    int m_level = 0;
+    quint64 m_serial = 0;
+    QString m_error;
 };
 
 // Runs fn inside a unit of work; commits when it returns true, rolls back
-// otherwise (or when the commit fails).
-bool inTransaction(DbConnection &db, const std::function<bool()> &fn);
+// otherwise (or when the commit fails). Nested calls join the enclosing unit.
+[[nodiscard]] bool inTransaction(DbConnection &db, const std::function<bool()> &fn);
 
 class Recordset {
 public:
@@ -137,6 +213,10 @@ private:
     QVector<int> m_visible;   // indexes into m_all that pass the filter
     int m_pos = 0;            // index into m_visible
 };
+
+// A value as the program shows it: dates as year-month-day, date-times with
+// the time after a space, NULL as the empty text.
+QString valueText(const QVariant &value);
 
 // Leading integer of a text the way the old number reads work: leading
 // blanks skipped, optional sign, then digits; 0 when there are none.

@@ -1,8 +1,10 @@
 #include "data/Schema.h"
 #include "data/Db.h"
 #include "data/Password.h"
+#include "data/SqlDialect.h"
 
 #include <QSet>
+#include <QSqlQuery>
 
 namespace cg::Schema {
 
@@ -84,6 +86,36 @@ QVariantList adminValues()
     return v;
 }
 
+const QString kContractNumberColumn = QStringLiteral("合同编号");
+const QString kLogDateColumn = QStringLiteral("过滤日期");
+
+bool createIndex(DbConnection &db, const QString &index, const QString &table, const QString &column)
+{
+    const SqlDialect::Statement st = SqlDialect::createIndexIfMissing(db.backend(), index, table, column);
+    if (st.sql.isEmpty()) {
+        qCWarning(lcDb, "no index on %s: not a plain table name", qUtf8Printable(table));
+        return false;
+    }
+    QSqlQuery q(db.database());
+    return db.run(q, st.sql, st.params);
+}
+
+// The statement with its values written in as national literals, for the
+// script that is run by other tools.
+QString withLiterals(const SqlDialect::Statement &st)
+{
+    QString out;
+    int next = 0;
+    for (const SqlDialect::Token &t : SqlDialect::tokenize(st.sql)) {
+        const QStringView piece = QStringView(st.sql).mid(t.start, t.length);
+        if (t.kind == SqlDialect::Token::Other && piece == u"?" && next < st.params.size())
+            out += QLatin1Char('N') + SqlDialect::quoted(st.params.at(next++).toString());
+        else
+            out += piece;
+    }
+    return out;
+}
+
 const char *kInsertAccountSet =
     "insert into ztb(账套名,隶属部门,备注,引用合同表,合同编号,日志数,默认启动,账套年份) "
     "values(?,?,?,?,?,?,'False',?)";
@@ -103,7 +135,7 @@ QString setupScript()
     QString s;
     s += QStringLiteral("-- 砚禾澄屿合同管理系统: shared database setup (SQL Server).\r\n"
                         "-- Creates the five fixed tables, the administrator \"admin\" (initial password %1)\r\n"
-                        "-- and a first account set with its contract table. Safe to run again.\r\n\r\n")
+                        "-- a first account set with its contract table, and the indexes. Safe to run again.\r\n\r\n")
              .arg(QLatin1String(kAdminInitialPassword));
     for (const auto &t : tableDefs()) {
         s += QStringLiteral("IF NOT EXISTS (SELECT table_name FROM information_schema.TABLES WHERE table_name = N'%1')\r\n")
@@ -117,6 +149,9 @@ QString setupScript()
         cols += QLatin1Char(',') + f;
     for (const QVariant &v : av)
         vals += (vals.isEmpty() ? QString() : QStringLiteral(",")) + QStringLiteral("N'") + v.toString() + QLatin1Char('\'');
+    s += withLiterals(SqlDialect::createIndexIfMissing(Backend::SqlServer, logIndexName(), QStringLiteral("rzb"),
+                                                      kLogDateColumn))
+        + QStringLiteral(";\r\nGO\r\n\r\n");
     s += QStringLiteral("IF NOT EXISTS (SELECT 用户名 FROM yhb WHERE 用户名 = N'admin')\r\n    insert into yhb(")
         + cols + QStringLiteral(") values(") + vals + QStringLiteral(");\r\nGO\r\n\r\n");
     s += QStringLiteral("IF NOT EXISTS (SELECT 账套名 FROM ztb)\r\nBEGIN\r\n"
@@ -124,22 +159,84 @@ QString setupScript()
                         "    insert into ztb(账套名,隶属部门,备注,引用合同表,合同编号,日志数,默认启动,账套年份) "
                         "values(@year + N'年度',N'',N'',N'htb1',N'KQLM',N'50000',N'False',@year);\r\n");
     s += QStringLiteral("    IF NOT EXISTS (SELECT table_name FROM information_schema.TABLES WHERE table_name = N'htb1')\r\n"
-                        "        EXEC(N'") + createContractTableSql(QStringLiteral("htb1")) + QStringLiteral("');\r\nEND\r\nGO\r\n");
+                        "        EXEC(N'") + createContractTableSql(QStringLiteral("htb1")) + QStringLiteral("');\r\nEND\r\nGO\r\n\r\n");
+    // The index of every account set's contract table, named as
+    // contractIndexName() names it.
+    s += QStringLiteral(
+        "DECLARE @table nvarchar(128), @index nvarchar(128), @sql nvarchar(max);\r\n"
+        "DECLARE contract_tables CURSOR LOCAL FAST_FORWARD FOR SELECT 引用合同表 FROM ztb;\r\n"
+        "OPEN contract_tables;\r\n"
+        "FETCH NEXT FROM contract_tables INTO @table;\r\n"
+        "WHILE @@FETCH_STATUS = 0\r\n"
+        "BEGIN\r\n"
+        "    SET @index = N'ix_' + @table + N'_合同编号';\r\n"
+        "    IF OBJECT_ID(@table, N'U') IS NOT NULL\r\n"
+        "        AND NOT EXISTS (SELECT * FROM sys.indexes WHERE name = @index AND object_id = OBJECT_ID(@table))\r\n"
+        "    BEGIN\r\n"
+        "        SET @sql = N'create index ' + QUOTENAME(@index) + N' on ' + QUOTENAME(@table) + N'(合同编号)';\r\n"
+        "        EXEC(@sql);\r\n"
+        "    END\r\n"
+        "    FETCH NEXT FROM contract_tables INTO @table;\r\n"
+        "END\r\n"
+        "CLOSE contract_tables;\r\n"
+        "DEALLOCATE contract_tables;\r\n"
+        "GO\r\n");
     return s;
+}
+
+QByteArray setupScriptFile()
+{
+    return QByteArray("\xEF\xBB\xBF") + setupScript().toUtf8();
+}
+
+QString logIndexName()
+{
+    return QStringLiteral("ix_rzb_") + kLogDateColumn;
+}
+
+QString contractIndexName(const QString &table)
+{
+    return QStringLiteral("ix_") + table + QLatin1Char('_') + kContractNumberColumn;
+}
+
+QStringList contractTables(DbConnection &db)
+{
+    QStringList tables;
+    Recordset rs(db);
+    if (rs.open(QStringLiteral("select 引用合同表 from ztb")))
+        for (; !rs.eof(); rs.moveNext())
+            if (!rs.text(0).isEmpty() && !tables.contains(rs.text(0), Qt::CaseInsensitive))
+                tables << rs.text(0);
+    return tables;
+}
+
+bool ensureIndexes(DbConnection &db, const QStringList &contractTables)
+{
+    bool ok = true;
+    if (db.tableExists(QStringLiteral("rzb")))
+        ok = createIndex(db, logIndexName(), QStringLiteral("rzb"), kLogDateColumn) && ok;
+    for (const QString &table : contractTables) {
+        if (!SqlDialect::isPlainIdentifier(table)) {
+            qCWarning(lcDb, "no index on %s: not a plain table name", qUtf8Printable(table));
+            ok = false;
+            continue;
+        }
+        if (db.tableExists(table))
+            ok = createIndex(db, contractIndexName(table), table, kContractNumberColumn) && ok;
+    }
+    return ok;
 }
 
 bool createAccountSet(DbConnection &db, const QString &name, const QString &department,
                       const QString &remark, const QString &table, const QString &prefix,
                       const QString &year)
 {
-    auto work = [&] {
+    return inTransaction(db, [&] {
         return db.execute(QString::fromUtf8(kInsertAccountSet),
                           {name, department, remark, table, prefix, QStringLiteral("50000"), year})
-            && db.execute(createContractTableSql(table));
-    };
-    if (db.inTransaction())
-        return work();
-    return inTransaction(db, work);
+            && db.execute(createContractTableSql(table))
+            && createIndex(db, contractIndexName(table), table, kContractNumberColumn);
+    });
 }
 
 QString freeContractTableName(DbConnection &db)
@@ -180,7 +277,7 @@ bool initialise(DbConnection &db, int year)
                                      table, QStringLiteral("KQLM"), QString::number(year)))
                 return false;
         }
-        return true;
+        return ensureIndexes(db, contractTables(db));
     });
 }
 

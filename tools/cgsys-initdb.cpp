@@ -1,9 +1,12 @@
 // Prepares a shared database for the contract system: the five fixed tables,
-// the administrator "admin" and a first account set for the current year.
+// the administrator "admin", a first account set for the current year and
+// the indexes. Run again on an existing database, it adds what is missing.
 //
 //   cgsys-initdb --sqlite FILE
 //   cgsys-initdb --server HOST --database NAME --login USER --password PASS
-//   cgsys-initdb --print-script        (the same as T-SQL, for SQL Server tools)
+//   cgsys-initdb --print-script        (the same as T-SQL, for SQL Server tools;
+//                                       UTF-8 with a byte-order mark, as
+//                                       data/sql/setup.sql holds it)
 #include "data/Db.h"
 #include "data/Schema.h"
 
@@ -20,8 +23,9 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("cgsys-initdb"));
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Creates the tables of the contract system, the user admin (initial password %1) "
-        "and an account set for the current year.").arg(QLatin1String(Schema::kAdminInitialPassword)));
+        "Creates the tables of the contract system, the user admin (initial password %1), "
+        "an account set for the current year and the indexes; adds what is missing to an "
+        "existing database.").arg(QLatin1String(Schema::kAdminInitialPassword)));
     parser.addHelpOption();
     QCommandLineOption sqlite(QStringLiteral("sqlite"), QStringLiteral("Embedded database file."), QStringLiteral("file"));
     QCommandLineOption server(QStringLiteral("server"), QStringLiteral("SQL Server address."), QStringLiteral("host"));
@@ -33,8 +37,8 @@ int main(int argc, char *argv[])
     parser.process(app);
 
     if (parser.isSet(script)) {
-        std::fputs(Schema::setupScript().toUtf8().constData(), stdout);
-        return 0;
+        const QByteArray bytes = Schema::setupScriptFile();
+        return std::fwrite(bytes.constData(), 1, bytes.size(), stdout) == size_t(bytes.size()) ? 0 : 1;
     }
     DbConnection db(QStringLiteral("initdb"));
     bool opened;

@@ -5,11 +5,47 @@
 #include "support/TestEnv.h"
 
 #include <QFile>
+#include <QMutex>
 #include <QThread>
 #include <QtTest>
 #include <atomic>
 
 using namespace cg;
+
+namespace {
+
+const char *kInsertDepartment =
+    "insert into jczlb(申请部门,采购员,计量单位,付款方式,申请人,税率) values(?,'','','','','')";
+
+// Collects the messages of the database log category.
+class DbLogCapture {
+public:
+    DbLogCapture()
+    {
+        s_lines.clear();
+        m_previous = qInstallMessageHandler(&DbLogCapture::handler);
+    }
+    ~DbLogCapture() { qInstallMessageHandler(m_previous); }
+    QStringList lines() const
+    {
+        QMutexLocker lock(&s_mutex);
+        return s_lines;
+    }
+
+private:
+    static void handler(QtMsgType, const QMessageLogContext &context, const QString &message)
+    {
+        if (context.category && QByteArray(context.category) == "cgsys.db") {
+            QMutexLocker lock(&s_mutex);
+            s_lines << message;
+        }
+    }
+    static inline QMutex s_mutex;
+    static inline QStringList s_lines;
+    QtMessageHandler m_previous;
+};
+
+} // namespace
 
 class TstDb : public QObject {
     Q_OBJECT
@@ -18,8 +54,12 @@ private Q_SLOTS:
     void statementsRunOnTheEmbeddedDatabase();
     void recordsetOperations();
     void transactionsAreUnits();
+    void nestedUnitsCommitOnceAtTheOutermost();
+    void innerRollbackFailsTheOuterUnit();
+    void failedCommitKeepsItsError();
+    void secondWriterWaitsForTheWriteLock();
     void concurrentReadThenWriteUnitsDoNotFail();
-    void sqlServerLiteralsAreNational();
+    void failedStatementsAreLoggedWithoutValues();
     void passwordDigestIsMd5OfGbkBytes();
     void committedSetupScriptIsCurrent();
 };
@@ -118,17 +158,125 @@ void TstDb::transactionsAreUnits()
 {
     cgtest::TestEnv env;
     DbConnection &db = env.db();
+    const QString insert = QString::fromUtf8(kInsertDepartment);
     const bool ok = inTransaction(db, [&] {
-        db.execute(QStringLiteral("insert into jczlb(申请部门,采购员,计量单位,付款方式,申请人,税率) values('财务部','','','','','')"));
-        return db.execute(QStringLiteral("insert into no_such_table values(1)"));
+        return db.execute(insert, {QStringLiteral("财务部")})
+            && db.execute(QStringLiteral("insert into no_such_table values(1)"));
     });
     QVERIFY(!ok);
     QCOMPARE(env.rows(QStringLiteral("select * from jczlb")).size(), 0);
     QVERIFY(!db.inTransaction());
-    QVERIFY(inTransaction(db, [&] {
-        return db.execute(QStringLiteral("insert into jczlb(申请部门,采购员,计量单位,付款方式,申请人,税率) values('财务部','','','','','')"));
-    }));
+    QVERIFY(inTransaction(db, [&] { return db.execute(insert, {QStringLiteral("财务部")}); }));
     QCOMPARE(env.rows(QStringLiteral("select * from jczlb")).size(), 1);
+
+    // A unit left without commit takes its work with it.
+    {
+        WriteUnit unit(db);
+        QVERIFY(unit.isOpen());
+        QVERIFY(db.execute(insert, {QStringLiteral("采购部")}));
+    }
+    QVERIFY(!db.inTransaction());
+    QCOMPARE(env.rows(QStringLiteral("select * from jczlb")).size(), 1);
+}
+
+void TstDb::nestedUnitsCommitOnceAtTheOutermost()
+{
+    cgtest::TestEnv env;
+    DbConnection &db = env.db();
+    QStringList sent;
+    db.setStatementObserver([&](const QString &sql) { sent << sql; });
+    const QString insert = QString::fromUtf8(kInsertDepartment);
+    {
+        WriteUnit outer(db);
+        QVERIFY(outer.isOpen() && outer.isOutermost());
+        QVERIFY(db.execute(insert, {QStringLiteral("一")}));
+        QVERIFY(inTransaction(db, [&] {
+            WriteUnit inner(db);
+            return inner.isOpen() && !inner.isOutermost() && db.execute(insert, {QStringLiteral("二")})
+                && inner.commit();
+        }));
+        // Nothing is committed before the outermost unit commits.
+        QVERIFY(!sent.contains(QStringLiteral("COMMIT")));
+        QVERIFY(db.inTransaction());
+        QVERIFY(outer.commit());
+    }
+    db.setStatementObserver({});
+    QStringList expected = SqlDialect::beginWriteUnit(Backend::Sqlite);
+    expected << db.translate(insert) << db.translate(insert) << SqlDialect::commitWriteUnit(Backend::Sqlite);
+    QCOMPARE(sent, expected);
+    QCOMPARE(env.rows(QStringLiteral("select 申请部门 from jczlb")).size(), 2);
+}
+
+void TstDb::innerRollbackFailsTheOuterUnit()
+{
+    cgtest::TestEnv env;
+    DbConnection &db = env.db();
+    const QString insert = QString::fromUtf8(kInsertDepartment);
+    {
+        WriteUnit outer(db);
+        QVERIFY(db.execute(insert, {QStringLiteral("一")}));
+        QVERIFY(!inTransaction(db, [&] { return db.execute(insert, {QStringLiteral("二")}) && false; }));
+        // Once failed, the unit takes no further inner units ...
+        WriteUnit late(db);
+        QVERIFY(!late.isOpen());
+        QVERIFY(!late.lastError().isEmpty());
+        QVERIFY(!late.commit());
+        // ... and cannot commit.
+        QVERIFY(db.execute(insert, {QStringLiteral("三")}));
+        QVERIFY(!outer.commit());
+        QVERIFY(outer.lastError().contains(QLatin1String("inner unit")));
+        QVERIFY(!outer.isOpen());
+    }
+    QVERIFY(!db.inTransaction());
+    QCOMPARE(env.rows(QStringLiteral("select * from jczlb")).size(), 0);
+    // The connection takes the next unit as usual.
+    QVERIFY(inTransaction(db, [&] { return db.execute(insert, {QStringLiteral("四")}); }));
+    QCOMPARE(env.rows(QStringLiteral("select 申请部门 from jczlb")), QList<QStringList>{{QStringLiteral("四")}});
+}
+
+void TstDb::failedCommitKeepsItsError()
+{
+    // A deferred foreign key is checked by COMMIT, which then fails.
+    cgtest::TestEnv env;
+    DbConnection &db = env.db();
+    QVERIFY(db.execute(QStringLiteral("PRAGMA foreign_keys=ON")));
+    QVERIFY(db.execute(QStringLiteral("create table parent(id integer primary key)")));
+    QVERIFY(db.execute(QStringLiteral(
+        "create table child(id integer primary key, p int references parent(id) deferrable initially deferred)")));
+    {
+        WriteUnit unit(db);
+        QVERIFY(db.execute(QStringLiteral("insert into child(p) values(?)"), {42}));
+        QVERIFY(!unit.commit());
+        QVERIFY2(unit.lastError().contains(QLatin1String("FOREIGN KEY"), Qt::CaseInsensitive),
+                 qPrintable(unit.lastError()));
+        QCOMPARE(db.lastError(), unit.lastError());
+    }
+    QVERIFY(!db.inTransaction());
+    QCOMPARE(env.rows(QStringLiteral("select * from child")).size(), 0);
+    QVERIFY(inTransaction(db, [&] { return db.execute(QStringLiteral("insert into parent(id) values(1)")); }));
+}
+
+void TstDb::secondWriterWaitsForTheWriteLock()
+{
+    // The write lock is taken when the unit begins, not at its first write:
+    // a second workstation that cannot wait fails to begin instead of
+    // failing half-way through its unit.
+    cgtest::TestEnv env;
+    DbConnection other(QStringLiteral("other"));
+    other.setConnectionTimeout(0);
+    QVERIFY(other.openSqlite(env.dbPath()));
+    WriteUnit first(env.db());
+    QVERIFY(first.isOpen());
+    {
+        WriteUnit second(other);
+        QVERIFY(!second.isOpen());
+        QVERIFY2(second.lastError().contains(QLatin1String("locked")), qPrintable(second.lastError()));
+        QVERIFY(!other.inTransaction());
+    }
+    QVERIFY(first.commit());
+    WriteUnit third(other);
+    QVERIFY(third.isOpen());
+    QVERIFY(third.commit());
 }
 
 void TstDb::concurrentReadThenWriteUnitsDoNotFail()
@@ -168,16 +316,21 @@ void TstDb::concurrentReadThenWriteUnitsDoNotFail()
     QCOMPARE(env.rows(QStringLiteral("select distinct n from counter")).size(), 80);
 }
 
-void TstDb::sqlServerLiteralsAreNational()
+void TstDb::failedStatementsAreLoggedWithoutValues()
 {
-    QCOMPARE(SqlDialect::forSqlServer(QStringLiteral("select * from gysb where 单据状态='已审核' and 名称=?")),
-             QStringLiteral("select * from gysb where 单据状态=N'已审核' and 名称=?"));
-    QCOMPARE(SqlDialect::forSqlServer(QStringLiteral("values('a''b',N'c','')")),
-             QStringLiteral("values(N'a''b',N'c',N'')"));
-    QCOMPARE(SqlDialect::quoted(QStringLiteral("O'Brien")), QStringLiteral("'O''Brien'"));
-    QCOMPARE(DbConnection::sqlServerConnectionText(QStringLiteral("10.0.0.5"), QStringLiteral("cgdb"),
-                                                   QStringLiteral("sa"), QStringLiteral("p;w")),
-             QStringLiteral("DRIVER=SQL Server;SERVER=10.0.0.5;UID=sa;PWD=p;w;DATABASE=cgdb;"));
+    cgtest::TestEnv env;
+    DbLogCapture log;
+    const QString secret = QStringLiteral("口令-Secret-4711");
+    QVERIFY(!env.db().execute(QStringLiteral("insert into no_such_table(a) values(?)"), {secret}));
+    Recordset rs(env.db());
+    QVERIFY(!rs.open(QStringLiteral("select 密码 from yhb where 用户名=? and no_such_column=1"), {secret}));
+    const QStringList lines = log.lines();
+    QCOMPARE(lines.size(), 2);
+    QVERIFY(lines.at(0).contains(QLatin1String("insert into no_such_table(a) values(?)")));
+    QVERIFY(lines.at(0).contains(QLatin1String("no such table")));
+    QVERIFY(lines.at(1).contains(QLatin1String("no_such_column")));
+    for (const QString &line : lines)
+        QVERIFY2(!line.contains(secret), qPrintable(line));
 }
 
 void TstDb::passwordDigestIsMd5OfGbkBytes()
@@ -195,7 +348,11 @@ void TstDb::committedSetupScriptIsCurrent()
 {
     QFile f(QStringLiteral(CGSYS_SOURCE_DIR "/data/sql/setup.sql"));
     QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(QString::fromUtf8(f.readAll()), Schema::setupScript());
+    const QByteArray bytes = f.readAll();
+    // sqlcmd reads a file without byte-order mark in the system code page.
+    QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
+    QCOMPARE(bytes, Schema::setupScriptFile());
+    QCOMPARE(QString::fromUtf8(bytes.mid(3)), Schema::setupScript());
     // The script's tables in the fixed column order of ztb.
     QVERIFY(Schema::setupScript().contains(QStringLiteral(
         "create table ztb(账套名 nvarchar(100) not null,隶属部门 nvarchar(200),备注 nvarchar(500),"

@@ -1,0 +1,78 @@
+// The indexes the list searches rely on.
+#include "data/Db.h"
+#include "data/Schema.h"
+#include "support/TestEnv.h"
+
+#include <QtTest>
+
+using namespace cg;
+
+namespace {
+
+QStringList indexesOf(cgtest::TestEnv &env, const QString &table)
+{
+    QStringList names;
+    for (const QStringList &row : env.rows(QStringLiteral("select name from sqlite_master where type='index' "
+                                                          "and tbl_name=? and sql is not null order by name"),
+                                           {table}))
+        names << row.value(0);
+    return names;
+}
+
+// SQLite's plan for a statement, as one text.
+QString plan(cgtest::TestEnv &env, const QString &sql)
+{
+    QStringList steps;
+    for (const QStringList &row : env.rows(QStringLiteral("EXPLAIN QUERY PLAN ") + sql, {QStringLiteral("x")}))
+        steps << row.value(3);
+    return steps.join(QLatin1Char('|'));
+}
+
+} // namespace
+
+class TstSchema : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void setupAndNewAccountSetsHaveTheIndexes();
+    void ensureIndexesRepairsAndRepeats();
+};
+
+void TstSchema::setupAndNewAccountSetsHaveTheIndexes()
+{
+    cgtest::TestEnv env;
+    QCOMPARE(indexesOf(env, QStringLiteral("rzb")), QStringList{Schema::logIndexName()});
+    QCOMPARE(indexesOf(env, QStringLiteral("htb1")), QStringList{Schema::contractIndexName(QStringLiteral("htb1"))});
+    QVERIFY(Schema::createAccountSet(env.db(), QStringLiteral("二〇二七年度"), QString(), QString(),
+                                     QStringLiteral("htb2"), QStringLiteral("KQLM"), QStringLiteral("2027")));
+    QCOMPARE(indexesOf(env, QStringLiteral("htb2")), QStringList{QStringLiteral("ix_htb2_合同编号")});
+    // The searches use them.
+    QVERIFY(plan(env, QStringLiteral("select * from rzb where 过滤日期=?"))
+                .contains(QStringLiteral("ix_rzb_过滤日期")));
+    QVERIFY(plan(env, QStringLiteral("select * from htb2 where 合同编号=?")).contains(QStringLiteral("ix_htb2_合同编号")));
+}
+
+void TstSchema::ensureIndexesRepairsAndRepeats()
+{
+    // A database from before the indexes, with one account set whose table is gone.
+    cgtest::TestEnv env;
+    DbConnection &db = env.db();
+    QVERIFY(db.execute(QStringLiteral("drop index ix_rzb_过滤日期")));
+    QVERIFY(db.execute(QStringLiteral("drop index ix_htb1_合同编号")));
+    QVERIFY(db.execute(QStringLiteral("insert into ztb(账套名,引用合同表) values('旧账套','htb9')")));
+    const QStringList tables = Schema::contractTables(db);
+    QCOMPARE(tables, (QStringList{QStringLiteral("htb1"), QStringLiteral("htb9")}));
+
+    for (int round = 0; round < 2; ++round) {
+        QVERIFY(Schema::ensureIndexes(db, tables));
+        QCOMPARE(indexesOf(env, QStringLiteral("rzb")), QStringList{Schema::logIndexName()});
+        QCOMPARE(indexesOf(env, QStringLiteral("htb1")), QStringList{QStringLiteral("ix_htb1_合同编号")});
+    }
+    QVERIFY(!db.tableExists(QStringLiteral("htb9")));
+
+    // A table name that is not a plain name is refused, not spliced.
+    QVERIFY(!Schema::ensureIndexes(db, {QStringLiteral("htb1(合同编号); drop table yhb; --")}));
+    QVERIFY(db.tableExists(QStringLiteral("yhb")));
+}
+
+QTEST_MAIN(TstSchema)
+#include "tst_schema.moc"
