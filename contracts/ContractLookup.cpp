@@ -66,7 +66,7 @@ void bindTarget(QComboBox *combo, LookupField field)
     ListTargets::add(channel(field), combo, [guard](const QStringList &found) {
         if (!guard)
             return;
-        if (!SupplierNames::selectByPrefix(guard, found.value(0))) {
+        if (found.value(0).isEmpty() || !SupplierNames::selectByPrefix(guard, found.value(0))) {
             guard->setCurrentIndex(-1);
             if (guard->isEditable())
                 guard->setEditText(QString());

@@ -28,8 +28,9 @@ QString findFirst(DbConnection &db, LookupField field, const QString &fragment);
 void bindTarget(QComboBox *combo, LookupField field);
 
 // Selects, in every target of the field, the first item that begins with
-// value (letter case ignored); a target without such an item is left with
-// nothing selected.
+// value (letter case ignored); a target without such an item, and every
+// target when value is empty (nothing was found), is left with nothing
+// selected.
 void selectEverywhere(LookupField field, const QString &value);
 
 } // namespace ContractLookup

@@ -49,7 +49,7 @@ void bindCombo(QComboBox *combo)
     ListTargets::add(kSelection, combo, [guard](const QStringList &found) {
         if (!guard)
             return;
-        if (!selectByPrefix(guard, found.value(0))) {
+        if (found.value(0).isEmpty() || !selectByPrefix(guard, found.value(0))) {
             guard->setCurrentIndex(-1);
             if (guard->isEditable())
                 guard->setEditText(QString());

@@ -29,8 +29,8 @@ void bindCombo(QComboBox *combo);
 QString findFirst(DbConnection &db, const QString &fragment);
 
 // In every bound combo box, selects the first item that begins with name
-// (letter case ignored); a box without such an item is left with nothing
-// selected.
+// (letter case ignored); a box without such an item, and every box when
+// name is empty (nothing was found), is left with nothing selected.
 void selectEverywhere(const QString &name);
 
 // Default terms a supplier brings along.
