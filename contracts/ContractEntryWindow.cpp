@@ -135,34 +135,38 @@ ContractEntryWindow::ContractEntryWindow(QWidget *owner)
     for (QLineEdit *e : {m_amount, m_first, m_second, m_third, m_fourth, m_remaining})
         e->setText(QStringLiteral("0"));
 
-    // Header fields, four label/field pairs to a row.
+    QPushButton *attach = button(QStringLiteral("按钮_附件"), QStringLiteral("附件"), this);
+
+    // Header fields, three label/field pairs to a row; the supplier's name
+    // gets the width of two.
     const struct {
         QWidget *field;
         const char16_t *caption;
+        int row, pair, pairs;
     } fields[] = {
-        {m_number, u"合同编号："},        {m_documentDate, u"制单日期："}, {m_requester, u"申请人："},
-        {m_buyer, u"采购员："},            {m_department, u"申请部门："},   {m_effective, u"生效日期："},
-        {m_expiry, u"失效日期："},         {m_supplier, u"供应商："},       {m_paymentTerms, u"付款方式："},
-        {m_taxRate, u"税率："},            {m_amount, u"合同总金额："},     {m_first, u"第一次付款："},
-        {m_second, u"第二次付款："},       {m_third, u"第三次付款："},      {m_fourth, u"第四次付款："},
-        {m_remaining, u"剩余尾款："},
+        {m_number, u"合同编号：", 0, 0, 1},     {m_documentDate, u"制单日期：", 0, 1, 1},
+        {m_requester, u"申请人：", 0, 2, 1},    {m_department, u"申请部门：", 1, 0, 1},
+        {m_buyer, u"采购员：", 1, 1, 1},        {m_taxRate, u"税率：", 1, 2, 1},
+        {m_supplier, u"供应商：", 2, 0, 2},     {m_paymentTerms, u"付款方式：", 2, 2, 1},
+        {m_effective, u"生效日期：", 3, 0, 1},  {m_expiry, u"失效日期：", 3, 1, 1},
+        {m_amount, u"合同总金额：", 3, 2, 1},   {m_first, u"第一次付款：", 4, 0, 1},
+        {m_second, u"第二次付款：", 4, 1, 1},   {m_third, u"第三次付款：", 4, 2, 1},
+        {m_fourth, u"第四次付款：", 5, 0, 1},   {m_remaining, u"剩余尾款：", 5, 1, 1},
     };
     auto *form = new QGridLayout;
     form->setHorizontalSpacing(6);
     form->setVerticalSpacing(6);
-    int i = 0;
     for (const auto &f : fields) {
         const QString caption = QString::fromUtf16(f.caption);
         QLabel *label = FieldLabel(QStringLiteral("标签_") + caption.chopped(1), caption, f.field, this);
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        form->addWidget(label, i / 4, (i % 4) * 2);
-        form->addWidget(f.field, i / 4, (i % 4) * 2 + 1);
-        ++i;
+        form->addWidget(label, f.row, f.pair * 2);
+        form->addWidget(f.field, f.row, f.pair * 2 + 1, 1, f.pairs * 2 - 1);
     }
-    for (int c = 1; c < 8; c += 2)
+    form->addWidget(attach, 5, 5, Qt::AlignLeft);
+    for (int c = 1; c < 6; c += 2)
         form->setColumnStretch(c, 1);
-
-    QPushButton *attach = button(QStringLiteral("按钮_附件"), QStringLiteral("附件"), this);
+    form->setRowStretch(6, 1);
 
     m_grid = new QTableWidget(1, 3, this);
     m_grid->setObjectName(QStringLiteral("高级表格_产品"));
@@ -209,9 +213,11 @@ ContractEntryWindow::ContractEntryWindow(QWidget *owner)
     m_list->setColumnCount(titles.size());
     m_list->setHeaderLabels(titles);
     for (int c = 0; c < titles.size(); ++c)
-        m_list->setColumnWidth(c, columns[c].width);
-    m_list->setColumnHidden(2, true);
+        if (columns[c].width > 0)
+            m_list->setColumnWidth(c, columns[c].width);
     m_list->header()->setStretchLastSection(false);
+    // 检查号 is kept in the list but not shown.
+    m_list->setColumnHidden(2, true);
     m_list->setRootIsDecorated(false);
     m_list->setItemsExpandable(false);
     m_list->setUniformRowHeights(true);
@@ -231,17 +237,10 @@ ContractEntryWindow::ContractEntryWindow(QWidget *owner)
     QPushButton *saveButton = button(QStringLiteral("按钮_保存"), QStringLiteral("&S.保存"), this);
     QPushButton *closeButton = button(QStringLiteral("按钮_关闭"), QStringLiteral("&C.关闭"), this);
 
-    auto *gridColumn = new QVBoxLayout;
-    auto *gridTop = new QHBoxLayout;
-    gridTop->addWidget(new QLabel(QStringLiteral("产品明细（右键增加或删除一行）："), this));
-    gridTop->addStretch();
-    gridTop->addWidget(attach);
-    gridColumn->addLayout(gridTop);
-    gridColumn->addWidget(m_grid, 1);
     auto *top = new QHBoxLayout;
     top->addLayout(form, 1);
     top->addSpacing(6);
-    top->addLayout(gridColumn);
+    top->addWidget(m_grid);
 
     auto *hints = new QVBoxLayout;
     hints->setSpacing(0);
