@@ -5,6 +5,7 @@
 #include "masterdata/BasicData.h"
 #include "suppliers/SupplierNames.h"
 #include "support/TestEnv.h"
+#include "ui/Gates.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -185,6 +186,7 @@ private Q_SLOTS:
     void productGridMenu();
     void lookupsAndListsFollowChanges();
     void closeLogsAndCounterSurvives();
+    void importModeAndImportGate();
 };
 
 void TstContractEntry::openPreparesTheForm()
@@ -504,6 +506,11 @@ void TstContractEntry::lookupsAndListsFollowChanges()
     QCOMPARE(BasicData::add(e.env.db(), Kind::TaxRate, QStringLiteral("9%")), BasicData::AddResult::Added);
     BasicData::refresh(Kind::TaxRate);
     QVERIFY(items(box(e.w, "组合框_税率")).contains(QStringLiteral("9%")));
+    QCOMPARE(BasicData::add(e.env.db(), Kind::Unit, QStringLiteral("套")), BasicData::AddResult::Added);
+    BasicData::refresh(Kind::Unit);
+    QTableWidget *g = grid(e.w);
+    std::unique_ptr<QWidget> editor(g->itemDelegateForColumn(2)->createEditor(g->viewport(), {}, g->model()->index(0, 2)));
+    QVERIFY(items(qobject_cast<QComboBox *>(editor.get())).contains(QStringLiteral("套")));
     QVERIFY(e.env.db().execute(QStringLiteral("insert into gysb(名称) values('新供应商')")));
     SupplierNames::refresh();
     QCOMPARE(items(supplier), (QStringList{"华东机电有限公司", "北方五金", "新供应商"}));
@@ -536,6 +543,34 @@ void TstContractEntry::closeLogsAndCounterSurvives()
     e.fill({QStringLiteral("垫片")});
     clickSave(e.w);
     QCOMPARE(child<QLabel>(e.w, "标签_统计")->text(), QStringLiteral("共录入：%1 份合同").arg(count + 1));
+}
+
+void TstContractEntry::importModeAndImportGate()
+{
+    Entry e;
+    auto *window = static_cast<ContractEntryWindow *>(e.w.data());
+    // With import mode on, the save imports and leaves the form alone.
+    e.fill({QStringLiteral("螺丝")});
+    int imports = 0;
+    window->setImportSave([&] { return ++imports > 1; });
+    window->setImportMode(true);
+    clickSave(e.w);
+    QCOMPARE(imports, 1);
+    QVERIFY(window->importMode());
+    QCOMPARE(child<QLabel>(e.w, "标签_统计")->text(), QString());
+    clickSave(e.w);
+    QVERIFY(!window->importMode());
+    QCOMPARE(e.contractRows(), 0);
+    QVERIFY(MessageSeam::shown().isEmpty());
+
+    // A user without the import right finds the import button disabled.
+    delete e.w.data();
+    e.env.addUser(QStringLiteral("赵六"), QStringLiteral("1"), {QStringLiteral("合同录入")});
+    e.env.loginAs(QStringLiteral("赵六"));
+    ApplyPermissions();
+    e.w = Windows::open(WindowKey::ContractEntry);
+    QVERIFY(!child<QPushButton>(e.w, "按钮_导入")->isEnabled());
+    QVERIFY(child<QPushButton>(e.w, "按钮_保存")->isEnabled());
 }
 
 QTEST_MAIN(TstContractEntry)
