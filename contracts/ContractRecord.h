@@ -69,12 +69,39 @@ public:
     // then the last four characters of the last row's number plus 1, padded
     // to four digits, skipping numbers in use.
     QString nextNumber() const;
-    // A number exists when the query returns a row for it.
-    bool numberExists(const QString &number) const;
+    // A number exists when the query returns a row for it (the server's
+    // comparison decides, not a comparison of the returned text).
+    // ok is false when the query failed.
+    bool numberExists(const QString &number, bool *ok = nullptr) const;
+    // The same inside a unit of work, and no other workstation can store
+    // the number until the unit ends (on SQLite the unit itself holds the
+    // write lock; on SQL Server the read takes an update lock it keeps).
+    bool numberExistsForInsert(const QString &number, bool *ok = nullptr) const;
     // The first row of the contract (lowest id) carries a non-empty 附件.
     bool hasAttachment(const QString &number) const;
 
+    // The prefix of the account set as ztb holds it now (may be empty).
+    QString prefix() const;
+
+    // Inserts one line of a contract (every column but id and 附件). True
+    // when exactly one row was written. Runs in the caller's unit of work.
+    bool insertRow(const ContractRow &row);
+
+    // Stores bytes in 附件 of the contract's first row (lowest id); the other
+    // rows are left alone. Empty bytes write nothing and count as done.
+    // False when the contract has no row or the update did not hit exactly
+    // that row. Runs in the caller's unit of work, if any.
+    bool writeAttachment(const QString &number, const QByteArray &bytes);
+    // Empties 附件 on every row of the contract (an empty value, not NULL).
+    bool clearAttachment(const QString &number);
+    // 附件 of the contract's first row; empty when there is none. ok is false
+    // when the query failed.
+    QByteArray attachment(const QString &number, bool *ok = nullptr) const;
+    // 合同编号 of the row with that id; empty when there is no such row.
+    QString numberOfRow(qint64 id) const;
+
 private:
+    bool exists(const QString &number, bool forInsert, bool *ok) const;
     DbConnection &m_db;
     QString m_table;
     QString m_set;

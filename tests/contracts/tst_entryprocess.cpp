@@ -1,0 +1,166 @@
+// Two workstations save the same contract numbers into one database at the
+// same moment. The test program starts itself twice with --workstation;
+// each copy opens the entry window on the shared database and saves the
+// same numbers as fast as it can.
+#include "contracts/ContractEntryWindow.h"
+#include "support/TestEnv.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QThread>
+#include <QtTest>
+#include <cstdio>
+#include <memory>
+
+using namespace cg;
+
+namespace {
+
+constexpr int kContracts = 30;
+
+QString number(int i) { return QStringLiteral("KQLM%1").arg(i, 4, 10, QLatin1Char('0')); }
+
+// --workstation <database> <work folder> <go file> <name>
+int runWorkstation(const QStringList &args)
+{
+    if (args.size() < 6)
+        return 2;
+    const QString name = args.at(5);
+    AppContext ctx(args.at(3));
+    if (!ctx.db().openSqlite(args.at(2)))
+        return 3;
+    MessageSeam::startRecording();
+    HostInfo::setOverride(name, QStringLiteral("10.0.0.1"));
+    LoginContext &login = ctx.login;
+    login.userName = QStringLiteral("admin");
+    Recordset rs(ctx.db());
+    rs.open(QStringLiteral("select * from ztb"));
+    login.accountSetName = login.chosenAccountSet = rs.text(0);
+    login.contractTable = rs.text(3);
+    rs.close();
+
+    std::unique_ptr<QWidget> w(CreateContractEntryWindow(nullptr));
+    w->show();
+    auto *window = static_cast<ContractEntryWindow *>(w.get());
+    auto set = [&](const char *control, const QString &text) {
+        if (auto *box = w->findChild<QComboBox *>(QString::fromUtf8(control)))
+            box->setEditText(text);
+        else
+            w->findChild<QLineEdit *>(QString::fromUtf8(control))->setText(text);
+    };
+    std::printf("ready\n");
+    std::fflush(stdout);
+    while (!QFile::exists(args.at(4)))
+        QThread::msleep(2);
+
+    auto *grid = w->findChild<QTableWidget *>(QStringLiteral("高级表格_产品"));
+    for (int i = 1; i <= kContracts; ++i) {
+        set("编辑框_合同编号", number(i));
+        set("组合框_供应商", QStringLiteral("北方五金"));
+        set("组合框_申请人", name);
+        set("组合框_申请部门", QStringLiteral("采购部"));
+        set("组合框_采购员", QStringLiteral("李四"));
+        set("组合框_付款方式", QStringLiteral("现金"));
+        set("组合框_税率", QStringLiteral("6%"));
+        set("编辑框_合同总金额", QStringLiteral("100"));
+        window->addLine();
+        for (int row = 0; row < 2; ++row)
+            for (int c = 0; c < 3; ++c)
+                grid->setItem(row, c, new QTableWidgetItem(name + QString::number(row * 3 + c)));
+        w->findChild<QPushButton *>(QStringLiteral("按钮_保存"))->click();
+        for (const ShownMessage &m : MessageSeam::shown())
+            std::printf("%d:%s\n", i, m.text.toUtf8().constData());
+        std::fflush(stdout);
+        MessageSeam::clear();
+        // After a refusal the form is kept: start the next one afresh.
+        while (grid->rowCount() > 1)
+            grid->removeRow(1);
+    }
+    return 0;
+}
+
+} // namespace
+
+class TstEntryProcess : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void twoWorkstationsNeverStoreOneNumberTwice();
+};
+
+void TstEntryProcess::twoWorkstationsNeverStoreOneNumberTwice()
+{
+    cgtest::TestEnv env;
+    const QString go = env.folder() + QStringLiteral("/go");
+    std::vector<std::unique_ptr<QProcess>> stations;
+    const QStringList names = {QStringLiteral("工作站甲"), QStringLiteral("工作站乙")};
+    for (const QString &name : names) {
+        auto p = std::make_unique<QProcess>();
+        QProcessEnvironment pe = QProcessEnvironment::systemEnvironment();
+        pe.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        p->setProcessEnvironment(pe);
+        p->setProgram(QCoreApplication::applicationFilePath());
+        p->setArguments({QStringLiteral("--workstation"), env.dbPath(),
+                         env.folder() + QLatin1Char('/') + name + QStringLiteral("/wkd/"), go, name});
+        p->start();
+        QVERIFY2(p->waitForStarted(10000), qPrintable(p->errorString()));
+        stations.push_back(std::move(p));
+    }
+    for (auto &p : stations)
+        QTRY_VERIFY_WITH_TIMEOUT(p->canReadLine() || p->state() == QProcess::NotRunning, 20000);
+    for (auto &p : stations)
+        QCOMPARE(p->readLine().trimmed(), QByteArray("ready"));
+    QFile flag(go);
+    QVERIFY(flag.open(QIODevice::WriteOnly));
+    flag.close();
+
+    QMap<int, QStringList> outcomes;   // contract → what each station was told
+    for (auto &p : stations) {
+        QVERIFY(p->waitForFinished(120000));
+        QCOMPARE(p->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p->exitCode(), 0);
+        for (const QByteArray &line : p->readAllStandardOutput().split('\n')) {
+            const int colon = line.indexOf(':');
+            if (colon > 0)
+                outcomes[line.left(colon).toInt()] << QString::fromUtf8(line.mid(colon + 1));
+        }
+    }
+
+    for (int i = 1; i <= kContracts; ++i) {
+        QStringList told = outcomes.value(i);
+        told.sort();
+        QCOMPARE(told, (QStringList{QStringLiteral("合同编号重复，添加失败"), QStringLiteral("添加成功！")}));
+        // Both lines of a contract come from the one station that won it,
+        // and only that station logged them.
+        const auto rows = env.rows(QStringLiteral("select 申请人,合同子编号,产品 from htb1 where 合同编号=? order by id"),
+                                   {number(i)});
+        QCOMPARE(rows.size(), 2);
+        const QString winner = rows[0][0];
+        QVERIFY(names.contains(winner));
+        QCOMPARE(rows[1][0], winner);
+        QCOMPARE(rows[0][1], number(i) + QStringLiteral("52"));
+        QCOMPARE(rows[1][2], winner + QStringLiteral("3"));
+        const auto logged = env.rows(QStringLiteral("select 机器名 from rzb where 内容描述 like ?"),
+                                     {QStringLiteral("合同录入成功：") + number(i) + QStringLiteral("|%")});
+        QCOMPARE(logged, (QList<QStringList>{{winner}, {winner}}));
+    }
+    QCOMPARE(env.rows(QStringLiteral("select count(*) from htb1")).value(0).value(0), QString::number(2 * kContracts));
+}
+
+int main(int argc, char *argv[])
+{
+    if (argc > 1 && qstrcmp(argv[1], "--workstation") == 0) {
+        QApplication app(argc, argv);
+        return runWorkstation(app.arguments());
+    }
+    QApplication app(argc, argv);
+    TstEntryProcess test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_entryprocess.moc"
