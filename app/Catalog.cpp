@@ -3,6 +3,7 @@
 #include "ui/Shell.h"
 #include "app/SystemConfigWindow.h"
 #include "app/TextWindows.h"
+#include "contracts/ContractEntryWindow.h"
 #include "masterdata/AccountSetWindow.h"
 #include "masterdata/BasicDataWindow.h"
 #include "users/UserManagementWindow.h"
@@ -18,6 +19,7 @@ void RegisterWindows()
     Windows::registerFactory(WindowKey::AccountSets, CreateAccountSetWindow);
     Windows::registerFactory(WindowKey::BasicData, CreateBasicDataWindow);
     Windows::registerFactory(WindowKey::UserManagement, CreateUserManagementWindow);
+    Windows::registerFactory(WindowKey::ContractEntry, CreateContractEntryWindow);
 }
 
 } // namespace cg

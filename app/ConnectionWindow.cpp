@@ -103,6 +103,10 @@ void ConnectionWindow::connectNow()
     // this year's account set.
     if (ok && db.backend() == Backend::Sqlite && !db.tableExists(QStringLiteral("ztb")))
         ok = Schema::initialise(db, Clock::now().date().year());
+    // Indexes the lists need on a database made by an older set-up; a
+    // database that refuses them only answers more slowly.
+    if (ok && !Schema::ensureIndexes(db, Schema::contractTables(db)))
+        qCWarning(lcDb, "indexes could not be created");
     unsetCursor();
     if (!ok) {
         db.close();

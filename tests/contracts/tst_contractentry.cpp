@@ -98,7 +98,7 @@ QString writePdf(cgtest::TestEnv &env, const QString &name, qint64 size)
 struct Entry {
     cgtest::TestEnv env;
     QPointer<QWidget> w;
-    int year = QDate::currentDate().year();
+    int year = cgtest::kFixedNow.date().year();
 
     Entry()
     {

@@ -35,6 +35,7 @@ int runWorkstation(const QStringList &args)
     if (!ctx.db().openSqlite(args.at(2)))
         return 3;
     MessageSeam::startRecording();
+    Clock::setFixed(cgtest::kFixedNow);   // the year of the test's account set
     HostInfo::setOverride(name, QStringLiteral("10.0.0.1"));
     LoginContext &login = ctx.login;
     login.userName = QStringLiteral("admin");
