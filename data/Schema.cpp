@@ -231,9 +231,11 @@ bool createAccountSet(DbConnection &db, const QString &name, const QString &depa
                       const QString &remark, const QString &table, const QString &prefix,
                       const QString &year)
 {
+    // An empty department or remark is stored as the empty text, never NULL.
+    const auto text = [](const QString &v) { return v.isNull() ? QStringLiteral("") : v; };
     return inTransaction(db, [&] {
         return db.execute(QString::fromUtf8(kInsertAccountSet),
-                          {name, department, remark, table, prefix, QStringLiteral("50000"), year})
+                          {name, text(department), text(remark), table, prefix, QStringLiteral("50000"), year})
             && db.execute(createContractTableSql(table))
             && createIndex(db, contractIndexName(table), table, kContractNumberColumn);
     });

@@ -45,6 +45,9 @@ void TstSchema::setupAndNewAccountSetsHaveTheIndexes()
     QVERIFY(Schema::createAccountSet(env.db(), QStringLiteral("二〇二七年度"), QString(), QString(),
                                      QStringLiteral("htb2"), QStringLiteral("KQLM"), QStringLiteral("2027")));
     QCOMPARE(indexesOf(env, QStringLiteral("htb2")), QStringList{QStringLiteral("ix_htb2_合同编号")});
+    // No department or remark is stored as the empty text, not NULL.
+    QCOMPARE(env.rows(QStringLiteral("select count(*) from ztb where 隶属部门 is null or 备注 is null")),
+             (QList<QStringList>{{QStringLiteral("0")}}));
     // The searches use them.
     QVERIFY(plan(env, QStringLiteral("select * from rzb where 过滤日期=?"))
                 .contains(QStringLiteral("ix_rzb_过滤日期")));
