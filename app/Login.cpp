@@ -1,4 +1,5 @@
 #include "app/Login.h"
+#include "data/AccountSetRecord.h"
 #include "data/Context.h"
 #include "data/OperationLog.h"
 #include "data/Password.h"
@@ -30,27 +31,15 @@ void LoginFlow::resetFailedAttempts() { g_failed = 0; }
 
 bool LoginFlow::accountSetIsOfYear(const QString &accountSet, int year) const
 {
-    Recordset rs(m_db);
-    rs.open(QStringLiteral("select 账套名 from ztb where 账套名=?"), {accountSet});
-    while (!rs.eof() && rs.text(0) != accountSet)
-        rs.moveNext();
-    if (rs.eof())
-        rs.moveFirst();
-    return leadingInteger(rs.text(0)) == year;
+    const auto row = FindAccountSetRow(m_db, accountSet);
+    return leadingInteger(row ? row->value(ZtbColumn::Name) : QString()) == year;
 }
 
 void LoginFlow::loadAccountSet(const QString &accountSet)
 {
-    // Names the server considers equal cannot be stored side by side; still,
-    // take the row that is this name to the letter when there is one.
-    Recordset rs(m_db);
-    rs.open(QStringLiteral("select * from ztb where 账套名=?"), {accountSet});
-    while (!rs.eof() && rs.text(0) != accountSet)
-        rs.moveNext();
-    if (rs.eof())
-        rs.moveFirst();
-    m_login.accountSetName = rs.text(0);
-    m_login.contractTable = rs.text(3);
+    const QStringList row = FindAccountSetRow(m_db, accountSet).value_or(QStringList());
+    m_login.accountSetName = row.value(ZtbColumn::Name);
+    m_login.contractTable = row.value(ZtbColumn::ContractTable);
 }
 
 QString LoginFlow::missingTableMessage(const QString &contractTable) const
@@ -70,11 +59,7 @@ QString LoginFlow::missingTableMessage(const QString &contractTable) const
 
 QString LoginFlow::contractPrefixOf(const QString &accountSet) const
 {
-    Recordset rs(m_db);
-    rs.open(QStringLiteral("select 账套名,合同编号 from ztb where 账套名=?"), {accountSet});
-    while (!rs.eof() && rs.text(0) != accountSet)
-        rs.moveNext();
-    const QString prefix = rs.eof() ? QString() : rs.text(1);
+    const QString prefix = FindAccountSetRow(m_db, accountSet).value_or(QStringList()).value(ZtbColumn::Prefix);
     return prefix.isEmpty() ? QStringLiteral("KQLM") : prefix;
 }
 

@@ -50,11 +50,12 @@ int main(int argc, char *argv[])
     std::printf("WriteLogEntry: %d entries in %lld ms (%.3f ms each)\n", single, t.elapsed(),
                 double(t.elapsed()) / single);
 
-    db.execute(QStringLiteral(
+    if (!db.execute(QStringLiteral(
         "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM c WHERE x<?) "
         "INSERT INTO rzb(过滤日期,日期,用户,操作模块,状态,内容描述,机器名,IP地址) "
         "SELECT '2026-01-01','2026-01-01 08:00:00','admin','合同录入','操作','合同录入成功：KQLM2026001|…','pc','127.0.0.1' FROM c"),
-               {rows - single});
+               {rows - single}))
+        std::fprintf(stderr, "query failed\n");
 
     t.restart();
     const int count = LogSizeCheck(db, QString()).rowCount();
@@ -62,7 +63,8 @@ int main(int argc, char *argv[])
 
     t.restart();
     Recordset rs(db);
-    rs.open(QStringLiteral("select * from rzb order by id desc"));
+    if (!rs.open(QStringLiteral("select * from rzb order by id desc")))
+        std::fprintf(stderr, "query failed\n");
     std::printf("Recordset open of all rows: %d rows in %lld ms, peak memory %ld kB\n", rs.recordCount(),
                 t.elapsed(), peakRssKb());
     return 0;

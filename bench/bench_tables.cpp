@@ -96,7 +96,8 @@ QList<QPair<const char *, Case>> cases()
     }));
     out << qMakePair("contracts: recordset, full load", Case([=](DbConnection &db) {
         Recordset rs(db);
-        rs.open(contractsAll);
+        if (!rs.open(contractsAll))
+            std::fprintf(stderr, "query failed\n");
         return Result{rs.recordCount(), rs.recordCount() < 0 ? db.lastError() : QString()};
     }));
     out << qMakePair("contracts: store, LIKE + order in SQL", Case([](DbConnection &db) {
@@ -110,7 +111,8 @@ QList<QPair<const char *, Case>> cases()
     }));
     out << qMakePair("contracts: recordset, open + filter", Case([=](DbConnection &db) {
         Recordset rs(db);
-        rs.open(contractsAll);
+        if (!rs.open(contractsAll))
+            std::fprintf(stderr, "query failed\n");
         rs.setFilter(QStringLiteral("产品 LIKE '*型号12*' AND 单据状态='未审核'"));
         return Result{rs.recordCount(), {}};
     }));
@@ -167,12 +169,14 @@ QList<QPair<const char *, Case>> cases()
     }));
     out << qMakePair("log: recordset, full load", Case([=](DbConnection &db) {
         Recordset rs(db);
-        rs.open(logAll);
+        if (!rs.open(logAll))
+            std::fprintf(stderr, "query failed\n");
         return Result{rs.recordCount(), rs.recordCount() < 0 ? db.lastError() : QString()};
     }));
     out << qMakePair("log: recordset, open + filter", Case([=](DbConnection &db) {
         Recordset rs(db);
-        rs.open(logAll);
+        if (!rs.open(logAll))
+            std::fprintf(stderr, "query failed\n");
         rs.setFilter(QStringLiteral("过滤日期>='2025-03-01' AND 过滤日期<='2025-08-31' AND 内容描述 LIKE '*KQLM2026000*'"));
         return Result{rs.recordCount(), {}};
     }));

@@ -1,4 +1,5 @@
 #include "contracts/ContractEntry.h"
+#include "data/AccountSetRecord.h"
 
 #include "data/Db.h"
 #include "data/OperationLog.h"
@@ -16,9 +17,8 @@ ContractEntry::ContractEntry(DbConnection &db, const LoginContext &login)
 
 bool ContractEntry::isAccountSetOfYear(int year) const
 {
-    Recordset rs(m_db);
-    rs.open(QStringLiteral("select 账套名 from ztb where 账套名=?"), {m_login.chosenAccountSet});
-    return leadingInteger(rs.text(0)) == year;
+    const auto row = FindAccountSetRow(m_db, m_login.chosenAccountSet);
+    return leadingInteger(row ? row->value(ZtbColumn::Name) : QString()) == year;
 }
 
 ContractEntry::Check ContractEntry::firstMissing(const ContractForm &form, const QList<ProductLine> &lines)

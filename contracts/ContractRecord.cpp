@@ -1,4 +1,5 @@
 #include "contracts/ContractRecord.h"
+#include "data/AccountSetRecord.h"
 
 #include "data/Db.h"
 
@@ -107,10 +108,9 @@ ContractStore::ContractStore(DbConnection &db, const QString &table, const QStri
 
 QString ContractStore::prefix() const
 {
-    Recordset rs(m_db);
-    if (!rs.open(QStringLiteral("select distinct 合同编号 from ztb where 账套名=?"), {m_set}))
-        return {};
-    return rs.text(0);
+    // Read at every call: a prefix changed in the configuration applies to
+    // the next number at once.
+    return FindAccountSetRow(m_db, m_set).value_or(QStringList()).value(ZtbColumn::Prefix);
 }
 
 QString ContractStore::nextNumber() const

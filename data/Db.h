@@ -51,11 +51,11 @@ public:
     int connectionTimeout() const { return m_timeout; }
 
     // Opens a SQLite file (created when missing), WAL journal, busy time-out.
-    bool openSqlite(const QString &path);
+    [[nodiscard]] bool openSqlite(const QString &path);
     bool openSqlServer(const QString &server, const QString &database, const QString &login,
                        const QString &password);
     // Either of the two, chosen by the four connection values.
-    bool open(const QString &server, const QString &database, const QString &login,
+    [[nodiscard]] bool open(const QString &server, const QString &database, const QString &login,
               const QString &password, const QString &workFolder);
 
     bool isConnected() const;
@@ -67,7 +67,7 @@ public:
     QSqlDatabase database() const;
 
     // INSERT, UPDATE, DELETE, CREATE, DROP. True when the statement ran.
-    bool execute(const QString &sql, const QVariantList &params = {});
+    [[nodiscard]] bool execute(const QString &sql, const QVariantList &params = {});
     // Rows affected by the last successful execute (-1 when unknown).
     int rowsAffected() const { return m_rowsAffected; }
 
@@ -166,8 +166,8 @@ public:
     enum Kind { SelectText = 1, TableName = 2 };
     explicit Recordset(DbConnection &db);
 
-    bool open(const QString &source, const QVariantList &params = {}, Kind kind = SelectText);
-    bool openTable(const QString &table) { return open(table, {}, TableName); }
+    [[nodiscard]] bool open(const QString &source, const QVariantList &params = {}, Kind kind = SelectText);
+    [[nodiscard]] bool openTable(const QString &table) { return open(table, {}, TableName); }
     bool isOpen() const { return m_open; }
     void close();
 

@@ -1,4 +1,5 @@
 #include "data/OperationLog.h"
+#include "data/AccountSetRecord.h"
 #include "data/Context.h"
 #include "data/Seams.h"
 
@@ -64,13 +65,7 @@ int LogSizeCheck::rowCount() const
 
 qint64 LogSizeCheck::limit() const
 {
-    Recordset rs(m_db);
-    if (!rs.open(QStringLiteral("select 账套名,日志数 from ztb where 账套名=?"), {m_set}))
-        return 0;
-    for (; !rs.eof(); rs.moveNext())
-        if (rs.text(0) == m_set)
-            return rs.number(1);
-    return 0;
+    return leadingInteger(FindAccountSetRow(m_db, m_set).value_or(QStringList()).value(ZtbColumn::LogLimit));
 }
 
 LogSizeCheck::Result LogSizeCheck::run() const

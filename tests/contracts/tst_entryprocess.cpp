@@ -40,7 +40,8 @@ int runWorkstation(const QStringList &args)
     LoginContext &login = ctx.login;
     login.userName = QStringLiteral("admin");
     Recordset rs(ctx.db());
-    rs.open(QStringLiteral("select * from ztb"));
+    if (!rs.open(QStringLiteral("select * from ztb")))
+        return 4;
     login.accountSetName = login.chosenAccountSet = rs.text(0);
     login.contractTable = rs.text(3);
     rs.close();

@@ -31,7 +31,7 @@ struct Fixture {
         Clock::setFixed(QDateTime(QDate(2031, 3, 9), QTime(10, 0)));
         current = env.rows(QStringLiteral("select 账套名 from ztb")).value(0).value(0);
         if (!prefix.isEmpty())
-            env.db().execute(QStringLiteral("update ztb set 合同编号=?"), {prefix});
+            QVERIFY(env.db().execute(QStringLiteral("update ztb set 合同编号=?"), {prefix}));
         env.loginAs(QStringLiteral("admin"));
     }
     void open()

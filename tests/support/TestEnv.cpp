@@ -59,9 +59,9 @@ QString TestEnv::dbPath() const { return m_ctx->workFolder() + QStringLiteral("c
 void TestEnv::reconnect()
 {
     if (!db().isConnected())
-        db().openSqlite(dbPath());
+        QVERIFY(db().openSqlite(dbPath()));
     if (!m_ctx->localDb().isConnected())
-        m_ctx->localDb().openSqlite(m_ctx->localDbPath());
+        QVERIFY(m_ctx->localDb().openSqlite(m_ctx->localDbPath()));
 }
 
 void TestEnv::loginAs(const QString &user)
@@ -70,7 +70,7 @@ void TestEnv::loginAs(const QString &user)
     lc.userName = user;
     lc.loggedIn = true;
     cg::Recordset rs(db());
-    rs.open(QStringLiteral("select * from ztb"));
+    QVERIFY(rs.open(QStringLiteral("select * from ztb")));
     lc.accountSetName = rs.text(0);
     lc.chosenAccountSet = rs.text(0);
     lc.contractTable = rs.text(3);

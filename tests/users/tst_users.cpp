@@ -145,7 +145,7 @@ void TstUsers::listShowsUsersAndTheirRights()
     cgtest::TestEnv env;
     Opened opened;
     env.addUser(QStringLiteral("张三"), QStringLiteral("1"), {QStringLiteral("审核"), QStringLiteral("日志")});
-    env.db().execute(QStringLiteral("update yhb set 导出='2' where 用户名='张三'"));
+    QVERIFY(env.db().execute(QStringLiteral("update yhb set 导出='2' where 用户名='张三'")));
     env.loginAs(QStringLiteral("admin"));
 
     QWidget *w = openManagement(opened);
@@ -368,7 +368,7 @@ void TstUsers::changeRights()
     QCOMPARE(labelText(w, QStringLiteral("标签_用户管理")), QStringLiteral("用户管理：√"));
 
     // The user vanished meanwhile (another workstation): the update changes nothing.
-    env.db().execute(QStringLiteral("delete from yhb where 用户名='王五'"));
+    QVERIFY(env.db().execute(QStringLiteral("delete from yhb where 用户名='王五'")));
     click(rw, QStringLiteral("按钮_确定"));
     expectMessage(QStringLiteral("用户权限修改失败！"), MsgIcon::Error);
     click(rw, QStringLiteral("按钮_关闭"));
