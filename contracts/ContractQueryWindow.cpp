@@ -302,6 +302,19 @@ QVector<SelectedContract> ContractQueryWindow::selectedContracts() const
     return m_model->selection(rows);
 }
 
+qint64 ContractQueryWindow::workingId() const
+{
+    // Column 21 names the contract; when that line went meanwhile (another
+    // workstation deleted it), the row's own line still names the same one.
+    const int row = currentRow();
+    if (row < 0)
+        return 0;
+    const qint64 head = m_model->contractId(row);
+    bool found = false;
+    ContractQuery(Ctx().db(), table()).numberOf(head, &found);
+    return found ? head : m_model->lineId(row);
+}
+
 void ContractQueryWindow::showMenu(const QPoint &pos)
 {
     const qint64 id = currentContractId();
@@ -315,7 +328,7 @@ void ContractQueryWindow::showMenu(const QPoint &pos)
 
 void ContractQueryWindow::previewAttachment()
 {
-    const qint64 id = currentContractId();
+    const qint64 id = workingId();
     if (id == 0)
         return;
     if (const AttachmentPreview hook = attachmentPreview())
@@ -328,7 +341,7 @@ void ContractQueryWindow::openChange() { openChangeWindow(ChangeMode::Change); }
 
 void ContractQueryWindow::openModify()
 {
-    const qint64 id = currentContractId();
+    const qint64 id = workingId();
     if (id == 0)
         return;
     if (ContractQuery(Ctx().db(), table()).isAudited(id)) {
@@ -340,7 +353,7 @@ void ContractQueryWindow::openModify()
 
 void ContractQueryWindow::openChangeWindow(ChangeMode mode)
 {
-    const qint64 id = currentContractId();
+    const qint64 id = workingId();
     if (id == 0 || m_filling)
         return;
     if (m_change)

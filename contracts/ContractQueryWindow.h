@@ -89,6 +89,8 @@ private:
     void fill(const Filter &filter);
     void openChangeWindow(ChangeMode mode);
     FilterInput filterInput() const;
+    // The id the menu actions work on: column 21 of the current row.
+    qint64 workingId() const;
 
     QDateEdit *m_start = nullptr, *m_end = nullptr;
     QComboBox *m_filterField = nullptr, *m_findField = nullptr;
