@@ -226,7 +226,7 @@ FilterInput ContractQueryWindow::filterInput() const
 
 void ContractQueryWindow::filter()
 {
-    if (m_filling)
+    if (m_filling || m_batching)
         return;
     m_model->clearHighlights();
     const Filter f = ContractQuery(Ctx().db(), table()).buildFilter(filterInput());
@@ -235,8 +235,8 @@ void ContractQueryWindow::filter()
     else
         fill(f);
     WriteLogEntry(QStringLiteral("操作"), QStringLiteral("查询合同"), kModule);
-    if (m_closeAfterFill) {
-        m_closeAfterFill = false;
+    if (m_closeWhenDone) {
+        m_closeWhenDone = false;
         close();
     }
 }
@@ -354,7 +354,7 @@ void ContractQueryWindow::openModify()
 void ContractQueryWindow::openChangeWindow(ChangeMode mode)
 {
     const qint64 id = workingId();
-    if (id == 0 || m_filling)
+    if (id == 0 || m_filling || m_batching)
         return;
     if (m_change)
         m_change->close();
@@ -391,8 +391,20 @@ void ContractQueryWindow::report(int contracts, BatchOperation op, const BatchRe
 
 void ContractQueryWindow::runBatch(BatchOperation op)
 {
-    if (m_filling)
+    // A message box of the batch must not let another batch or a fill start.
+    if (m_filling || m_batching)
         return;
+    m_batching = true;
+    runBatchEntries(op);
+    m_batching = false;
+    if (m_closeWhenDone) {
+        m_closeWhenDone = false;
+        close();
+    }
+}
+
+void ContractQueryWindow::runBatchEntries(BatchOperation op)
+{
     const QVector<SelectedContract> entries = selectedContracts();
     if (entries.isEmpty())
         return;
@@ -478,9 +490,9 @@ void ContractQueryWindow::lineDeleted(qint64 lineId)
 
 void ContractQueryWindow::closeEvent(QCloseEvent *event)
 {
-    if (m_filling) {
-        // The fill finishes first; the window closes right after it.
-        m_closeAfterFill = true;
+    if (m_filling || m_batching) {
+        // The fill or batch finishes first; the window closes right after it.
+        m_closeWhenDone = true;
         event->ignore();
         return;
     }

@@ -85,6 +85,7 @@ protected:
 private:
     void showMenu(const QPoint &pos);
     void runBatch(BatchOperation op);
+    void runBatchEntries(BatchOperation op);
     void report(int contracts, BatchOperation op, const BatchResult &result);
     void fill(const Filter &filter);
     void openChangeWindow(ChangeMode mode);
@@ -103,7 +104,8 @@ private:
     QAction *m_preview = nullptr;
     QPointer<ContractChangeWindow> m_change;
     bool m_filling = false;
-    bool m_closeAfterFill = false;
+    bool m_batching = false;
+    bool m_closeWhenDone = false;
     std::function<void()> m_fillProbe;
 };
 

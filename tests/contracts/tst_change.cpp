@@ -337,8 +337,13 @@ void TstChange::touchedFieldsSupplierAndAttachment()
 
     // A click into a field counts as touching it, even without a change.
     QTest::mouseClick(child<QLineEdit>(c, QStringLiteral("编辑框_第二次付款")), Qt::LeftButton);
-    // Choosing a supplier brings its tax rate and payment terms (by prefix).
+    // Enter looks a typed part of a name up, and leaves the terms alone;
+    // choosing a supplier brings its tax rate and payment terms (by prefix).
     auto *supplier = child<QComboBox>(c, QStringLiteral("组合框_供应商"));
+    supplier->setEditText(QStringLiteral("南电"));
+    QTest::keyClick(supplier, Qt::Key_Return);
+    QCOMPARE(supplier->currentText(), QStringLiteral("华南电气有限公司"));
+    QCOMPARE(child<QComboBox>(c, QStringLiteral("组合框_税率"))->currentText(), QStringLiteral("13%"));
     supplier->setCurrentIndex(supplier->findText(QStringLiteral("华南电气有限公司")));
     emit supplier->activated(supplier->currentIndex());
     QCOMPARE(child<QComboBox>(c, QStringLiteral("组合框_税率"))->currentText(), QStringLiteral("9%"));
