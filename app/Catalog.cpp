@@ -3,7 +3,12 @@
 #include "ui/Shell.h"
 #include "app/SystemConfigWindow.h"
 #include "app/TextWindows.h"
+#include "contracts/AttachmentWindow.h"
+#include "contracts/ContractChange.h"
 #include "contracts/ContractEntryWindow.h"
+#include "contracts/ContractQueryWindow.h"
+#include "contracts/ContractRecord.h"
+#include "data/Context.h"
 #include "masterdata/AccountSetWindow.h"
 #include "masterdata/BasicDataWindow.h"
 #include "users/UserManagementWindow.h"
@@ -20,6 +25,19 @@ void RegisterWindows()
     Windows::registerFactory(WindowKey::BasicData, CreateBasicDataWindow);
     Windows::registerFactory(WindowKey::UserManagement, CreateUserManagementWindow);
     Windows::registerFactory(WindowKey::ContractEntry, CreateContractEntryWindow);
+    Windows::registerFactory(WindowKey::ContractQuery, CreateContractQueryWindow);
+
+    // The change/modify window edits its attachment in the attachment window
+    // and previews through the same worker as the entry window.
+    SetAttachmentEditor([](QWidget *owner, const QString &number, bool, PendingAttachment &pending) {
+        const LoginContext &lc = Ctx().login;
+        ExecAttachmentWindow(owner, pending, ContractStore(Ctx().db(), lc.contractTable, lc.accountSetName), number);
+    });
+    SetAttachmentPreview([](qint64 lineId) {
+        const LoginContext &lc = Ctx().login;
+        const ContractStore store(Ctx().db(), lc.contractTable, lc.accountSetName);
+        Attachments::preview(store, store.numberOfRow(lineId));
+    });
 }
 
 } // namespace cg

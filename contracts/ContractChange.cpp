@@ -17,43 +17,6 @@ namespace {
 
 // The leading number of a text as C's atof reads it: blanks, a sign, digits
 // with one decimal point, an exponent when digits follow it. 0 when none.
-double leadingNumber(const QString &text)
-{
-    const QByteArray s = text.toLatin1();
-    int i = 0;
-    const int n = s.size();
-    while (i < n && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r' || s[i] == '\f' || s[i] == '\v'))
-        ++i;
-    const int start = i;
-    if (i < n && (s[i] == '+' || s[i] == '-'))
-        ++i;
-    int digits = 0;
-    while (i < n && s[i] >= '0' && s[i] <= '9') {
-        ++i;
-        ++digits;
-    }
-    if (i < n && s[i] == '.') {
-        ++i;
-        while (i < n && s[i] >= '0' && s[i] <= '9') {
-            ++i;
-            ++digits;
-        }
-    }
-    if (digits == 0)
-        return 0;
-    int end = i;
-    if (i < n && (s[i] == 'e' || s[i] == 'E')) {
-        int j = i + 1;
-        if (j < n && (s[j] == '+' || s[j] == '-'))
-            ++j;
-        if (j < n && s[j] >= '0' && s[j] <= '9') {
-            while (j < n && s[j] >= '0' && s[j] <= '9')
-                ++j;
-            end = j;
-        }
-    }
-    return s.mid(start, end - start).toDouble();
-}
 
 QString prefixOf(const QString &set, const QString &number)
 {
@@ -61,14 +24,6 @@ QString prefixOf(const QString &set, const QString &number)
 }
 
 } // namespace
-
-QString BalanceOf(const QString &total, const QString &first, const QString &second, const QString &third,
-                  const QString &fourth)
-{
-    const double rest = leadingNumber(total)
-        - (leadingNumber(first) + leadingNumber(second) + leadingNumber(third) + leadingNumber(fourth));
-    return QString::asprintf("%.13g", rest);
-}
 
 ContractChange::ContractChange(DbConnection &db, const QString &table, const QString &accountSet)
     : m_db(db), m_table(table), m_set(accountSet)
@@ -178,13 +133,13 @@ ContractChange::Outcome ContractChange::save(ChangeMode mode, const LoadedContra
                 return false;
             }
         }
-        if (modify && attachment.deleted) {
+        if (modify && attachment.deleted()) {
             // Cleared means an empty value on every row, not NULL.
             if (!m_db.execute(QStringLiteral("update ") + m_table + QStringLiteral(" set 附件=? where 合同编号=?"),
                               {QByteArray(""), newNumber}))
                 return false;
         }
-        if (modify && attachment.changed && !attachment.bytes.isEmpty()) {
+        if (modify && attachment.changed() && !attachment.bytes().isEmpty()) {
             Recordset rs(m_db);
             if (!rs.open(QStringLiteral("select min(id) from ") + m_table + QStringLiteral(" where 合同编号=?"),
                          {newNumber})
@@ -192,7 +147,7 @@ ContractChange::Outcome ContractChange::save(ChangeMode mode, const LoadedContra
                 return false;
             const qint64 first = rs.number(0);
             if (!m_db.execute(QStringLiteral("update ") + m_table + QStringLiteral(" set 附件=? where id=?"),
-                              {attachment.bytes, first}))
+                              {attachment.bytes(), first}))
                 return false;
             if (m_db.rowsAffected() != 1) {
                 outcome = Outcome::Stale;
@@ -260,7 +215,7 @@ ContractChange::Outcome ContractChange::deleteLine(const LoadedContract &loaded,
 
 bool ContractChange::hasAttachment(const QString &number) const
 {
-    return ContractQuery(m_db, m_table).hasAttachment(number);
+    return ContractStore(m_db, m_table, m_set).hasAttachment(number);
 }
 
 QStringList ContractChange::logDescriptions(ChangeMode mode, const QString &accountSet, const LoadedContract &loaded,
@@ -272,9 +227,9 @@ QStringList ContractChange::logDescriptions(ChangeMode mode, const QString &acco
     const QString to = modify ? QStringLiteral("|修改为：") : QStringLiteral("|变更为：");
     const ContractHeader &was = loaded.header;
     QStringList out;
-    if (modify && attachment.deleted)
+    if (modify && attachment.deleted())
         out << prefix + QStringLiteral("|原合同附件被删除]");
-    if (modify && attachment.changed)
+    if (modify && attachment.changed())
         out << prefix + QStringLiteral("|原合同附件被修改]");
 
     auto entry = [&](ChangeField f, const QString &label, const QString &before, const QString &after) {

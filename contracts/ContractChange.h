@@ -5,6 +5,7 @@
 // attachment and nothing else as one unit, and refuses when any line is not
 // exactly where it was loaded.
 
+#include "contracts/Attachment.h"
 #include <QByteArray>
 #include <QSet>
 #include <QString>
@@ -56,13 +57,6 @@ struct LoadedContract {
     QVector<LoadedLine> lines;   // in table order
 
     QVector<qint64> lineIds() const;
-};
-
-// The replacement chosen in the attachment window, not yet stored.
-struct PendingAttachment {
-    QByteArray bytes;
-    bool changed = false;
-    bool deleted = false;
 };
 
 // Fields whose log entry a save writes when the user touched them.
@@ -118,10 +112,7 @@ private:
     QString m_table, m_set;
 };
 
-// total − (first + … + fourth), each text read the way C's atof reads it,
-// written with "%.13g".
-QString BalanceOf(const QString &total, const QString &first, const QString &second, const QString &third,
-                  const QString &fourth);
+
 
 // The attachment window of the change window. It works on the pending
 // attachment of the contract shown (number, and whether one is stored) and

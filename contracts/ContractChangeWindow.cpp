@@ -376,7 +376,7 @@ void ContractChangeWindow::recomputeBalance()
 {
     if (m_loading)
         return;
-    const QString balance = BalanceOf(m_amount->text(), m_first->text(), m_second->text(), m_third->text(),
+    const QString balance = RemainingBalance(m_amount->text(), m_first->text(), m_second->text(), m_third->text(),
                                       m_fourth->text());
     if (balance == m_remaining->text())
         return;
@@ -489,7 +489,7 @@ void ContractChangeWindow::save()
     // Modify: the attachment entries come before the list refresh, the
     // field entries after it.
     const int attachmentEntries =
-        m_mode == ChangeMode::Modify ? int(m_pending.deleted) + int(m_pending.changed) : 0;
+        m_mode == ChangeMode::Modify ? int(m_pending.deleted()) + int(m_pending.changed()) : 0;
     for (int i = 0; i < attachmentEntries; ++i)
         WriteLogEntry(QStringLiteral("操作"), entries.at(i), module);
     if (m_query) {
@@ -537,8 +537,7 @@ void ContractChangeWindow::editAttachment()
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return;
-    m_pending.bytes = file.readAll();
-    m_pending.changed = true;
+    m_pending.set(file.readAll());
 }
 
 void ContractChangeWindow::deleteCurrentLine()

@@ -1,4 +1,5 @@
 #include "contracts/ContractQuery.h"
+#include "data/SqlDialect.h"
 #include "contracts/ContractRecord.h"
 #include "data/Db.h"
 
@@ -95,14 +96,6 @@ const QVector<int> &ContractQuery::listWidths()
 
 QString ContractQuery::dateText(const QDate &date) { return date.toString(QStringLiteral("yyyy-MM-dd")); }
 
-QString ContractQuery::byteLength(const DbConnection &db, const QString &column)
-{
-    // SQL Server measures image columns with DATALENGTH; SQLite's length
-    // counts the bytes of a blob.
-    return (db.backend() == Backend::SqlServer ? QStringLiteral("DATALENGTH(") : QStringLiteral("length("))
-        + column + QLatin1Char(')');
-}
-
 Filter ContractQuery::buildFilter(const FilterInput &input) const
 {
     Filter f;
@@ -140,7 +133,7 @@ QString ContractQuery::listSql(const Filter &filter) const
     const QString T = m_table;
     const QString mark = QStringLiteral("case when 合同编号 in (select f.合同编号 from ") + T
         + QStringLiteral(" f where f.id in (select min(g.id) from ") + T
-        + QStringLiteral(" g group by g.合同编号) and ") + byteLength(m_db, QStringLiteral("f.附件"))
+        + QStringLiteral(" g group by g.合同编号) and ") + SqlDialect::byteLength(m_db.backend(), QStringLiteral("f.附件"))
         + QStringLiteral(">0) then 1 else 0 end");
     return QString::fromUtf8(kSelectValues) + mark + QStringLiteral(",id from ") + T + QStringLiteral(" where ")
         + filter.where + QStringLiteral(" ORDER BY id desc");
@@ -205,13 +198,7 @@ bool ContractQuery::isAudited(qint64 id) const
 
 bool ContractQuery::hasAttachment(const QString &number) const
 {
-    Recordset rs(m_db);
-    if (!rs.open(QStringLiteral("select ") + byteLength(m_db, QStringLiteral("附件")) + QStringLiteral(" from ")
-                     + m_table + QStringLiteral(" where id=(select min(id) from ") + m_table
-                     + QStringLiteral(" where 合同编号=?)"),
-                 {number}))
-        return false;
-    return !rs.eof() && rs.number(0) > 0;
+    return ContractStore(m_db, m_table, QString()).hasAttachment(number);
 }
 
 QByteArray ContractQuery::storedAttachment(qint64 id) const

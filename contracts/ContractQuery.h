@@ -111,8 +111,6 @@ public:
     // stands on its first row; empty when there is none.
     QByteArray storedAttachment(qint64 id) const;
 
-    // Byte length of a binary column in this database's own words.
-    static QString byteLength(const DbConnection &db, const QString &column);
 
 private:
     DbConnection &m_db;

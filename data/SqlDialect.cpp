@@ -382,4 +382,10 @@ QString quoted(const QString &value)
     return QLatin1Char('\'') + v + QLatin1Char('\'');
 }
 
+QString byteLength(Backend backend, const QString &column)
+{
+    return (backend == Backend::SqlServer ? QStringLiteral("DATALENGTH(") : QStringLiteral("length(")) + column
+        + QLatin1Char(')');
+}
+
 } // namespace cg::SqlDialect

@@ -82,5 +82,9 @@ bool isPlainIdentifier(const QString &name);
 // where a value cannot be bound (scripts written for other tools).
 QString quoted(const QString &value);
 
+// The expression giving the size in bytes of a binary column (an image
+// column on SQL Server, a blob elsewhere).
+QString byteLength(Backend backend, const QString &column);
+
 } // namespace SqlDialect
 } // namespace cg

@@ -50,7 +50,8 @@ qint64 insertLine(DbConnection &db, const QString &table, const QString &number,
     if (!ok)
         qWarning("insert failed: %s", qPrintable(db.lastError()));
     Recordset rs(db);
-    rs.open(QStringLiteral("select max(id) from ") + table);
+    if (!rs.open(QStringLiteral("select max(id) from ") + table))
+        return 0;
     return rs.number(0);
 }
 

@@ -1,5 +1,6 @@
 // The change/modify window: lines saved by the ids they were loaded with,
 // renames, touched fields in the log, the attachment, deleting a line.
+#include "contracts/ContractRecord.h"
 #include "contracts/ContractChange.h"
 #include "contracts/ContractChangeWindow.h"
 #include "contracts/ContractQueryWindow.h"
@@ -60,7 +61,8 @@ qint64 addLine(DbConnection &db, const QString &number, const QString &state, co
     if (!ok)
         qWarning("insert failed: %s", qPrintable(db.lastError()));
     Recordset rs(db);
-    rs.open(QStringLiteral("select max(id) from ") + table());
+    if (!rs.open(QStringLiteral("select max(id) from ") + table()))
+        return 0;
     return rs.number(0);
 }
 
@@ -165,13 +167,13 @@ private Q_SLOTS:
 
 void TstChange::balanceArithmetic()
 {
-    QCOMPARE(BalanceOf(QStringLiteral("10000"), QStringLiteral("3000"), QString(), QStringLiteral("2000.5"),
+    QCOMPARE(RemainingBalance(QStringLiteral("10000"), QStringLiteral("3000"), QString(), QStringLiteral("2000.5"),
                        QStringLiteral("abc")),
              QStringLiteral("4999.5"));
-    QCOMPARE(BalanceOf(QString(), QStringLiteral("100"), QString(), QString(), QString()), QStringLiteral("-100"));
-    QCOMPARE(BalanceOf(QStringLiteral("1,000"), QStringLiteral(" 1e2x"), QStringLiteral("-.5"), QString(), QString()),
+    QCOMPARE(RemainingBalance(QString(), QStringLiteral("100"), QString(), QString(), QString()), QStringLiteral("-100"));
+    QCOMPARE(RemainingBalance(QStringLiteral("1,000"), QStringLiteral(" 1e2x"), QStringLiteral("-.5"), QString(), QString()),
              QStringLiteral("-98.5"));
-    QCOMPARE(BalanceOf(QStringLiteral("0.1"), QStringLiteral("0.2"), QString(), QString(), QString()),
+    QCOMPARE(RemainingBalance(QStringLiteral("0.1"), QStringLiteral("0.2"), QString(), QString(), QString()),
              QStringLiteral("-0.1"));
 }
 
@@ -355,9 +357,8 @@ void TstChange::touchedFieldsSupplierAndAttachment()
     SetAttachmentEditor([&](QWidget *, const QString &number, bool stored, PendingAttachment &pending) {
         askedFor = number;
         askedStored = stored;
-        pending.deleted = true;
-        pending.bytes = QByteArray("%PDF-new");
-        pending.changed = true;
+        pending.markDeleted();
+        pending.set(QByteArray("%PDF-new"));
     });
     child<QPushButton>(c, QStringLiteral("按钮_修改"))->click();
     SetAttachmentEditor({});
@@ -396,11 +397,11 @@ void TstChange::touchedFieldsSupplierAndAttachment()
     FileDialogs::setNextPath(big);
     child<QPushButton>(c, QStringLiteral("按钮_修改"))->click();
     QCOMPARE(cgtest::messageTexts(), QStringList({"添加的PDF文件不能超过5MB，请将文件转换后再试！"}));
-    QVERIFY(!c->pendingAttachment().changed);
+    QVERIFY(!c->pendingAttachment().changed());
     FileDialogs::setNextPath(small);
     child<QPushButton>(c, QStringLiteral("按钮_修改"))->click();
-    QVERIFY(c->pendingAttachment().changed);
-    QCOMPARE(c->pendingAttachment().bytes.size(), 5242880);
+    QVERIFY(c->pendingAttachment().changed());
+    QCOMPARE(c->pendingAttachment().bytes().size(), 5242880);
     // Closing without saving keeps what is stored.
     c->close();
     QTRY_VERIFY(!c);
