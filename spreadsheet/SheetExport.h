@@ -26,7 +26,7 @@ enum class ExportStatus {
     Ok,
     Busy,          // another export is running in this process
     FileInUse,     // the target exists and cannot be opened for writing
-    EngineFailed,  // the workbook writer itself failed (memory, scratch files)
+    EngineFailed,  // the package writer could not start on a file it could create
     WriteFailed,   // the file could not be written or put in place
 };
 
@@ -42,9 +42,10 @@ constexpr qint64 kMaxDataRows = 1048575;
 constexpr int kMaxCellText = 32767;
 
 // Writes titles in row 1 (text format, width 20, height 18, bold, thin grey
-// borders, light fill) and rows from row 2 (text format only). The workbook
-// is written next to the target under a temporary name and then moved over
-// it, so the target is either the complete new workbook or left as it was.
+// borders, light fill) and rows from row 2 (text format only), streaming:
+// memory does not grow with the number of rows. The workbook is written
+// next to the target under a temporary name and then moved over it, so the
+// target is either the complete new workbook or left as it was.
 // One export at a time per process: a second call while one runs returns
 // Busy at once. Safe to run on a worker thread when the row source is.
 ExportResult ExportWorkbook(const QString &path, const QStringList &titles, const RowSource &rows,
