@@ -6,7 +6,7 @@ cd "${1:-$(dirname "$0")/..}" || exit 2
 declare -A allowed=(
   [data]="data"
   [spreadsheet]="spreadsheet"
-  [ui]="ui data"
+  [ui]="ui data spreadsheet"
   [masterdata]="masterdata ui data"
   [users]="users ui data"
   [suppliers]="suppliers masterdata ui data spreadsheet"

@@ -1,0 +1,141 @@
+#include "ui/SpreadsheetExport.h"
+#include "ui/Seams.h"
+#include "ui/Shell.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QPointer>
+#include <QProgressBar>
+#include <QTreeWidget>
+
+namespace cg {
+
+namespace {
+
+const QString kSaveCaption = QStringLiteral("另存为");
+const QString kSaveFilter = QStringLiteral("Excel文件 (*.xlsx)");
+const QString kProgressCaption = QStringLiteral("正在导出，请稍候......");
+const QString kCancelled = QStringLiteral("用户取消导出！");
+const QString kInUse = QStringLiteral("覆盖保存失败！ 文件正被Excel程序占用，请关闭后重试！");
+const QString kNoEngine =
+    QStringLiteral("你的计算机上没有安装Microsoft Excel表格，无法使用导出功能！找IT安装 Microsoft Office套件！");
+const QString kBusy = QStringLiteral("另一个导出正在进行，请等它完成后再试！");
+
+// The small window that shows how far the rows are. Repaints while rows
+// are written; clicks and keys wait until the export is over.
+class ProgressWindow : public QWidget {
+public:
+    ProgressWindow(QWidget *parent, qint64 total)
+        : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_total(total)
+    {
+        setObjectName(QStringLiteral("窗口_导出进度"));
+        setWindowTitle(kProgressCaption);
+        setFixedSize(357, 49);
+        m_bar = new QProgressBar(this);
+        m_bar->setObjectName(QStringLiteral("进度条1"));
+        m_bar->setGeometry(0, 0, 354, 20);
+        m_bar->setRange(0, int(qMax<qint64>(total, 1)));
+        m_bar->setValue(0);
+        show();
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+
+    void step(qint64 done)
+    {
+        m_bar->setValue(int(done));
+        const qint64 percent = done * 100 / m_total;
+        if (percent != m_percent) {
+            m_percent = percent;
+            setWindowTitle(ExportProgressCaption(done, m_total));
+        }
+        if (percent != m_shownPercent || done % 512 == 0) {
+            m_shownPercent = percent;
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        }
+    }
+
+private:
+    QProgressBar *m_bar;
+    qint64 m_total;
+    qint64 m_percent = -1, m_shownPercent = -1;
+};
+
+QString withSuffix(const QString &path)
+{
+    if (QFileInfo(path).suffix().compare(QLatin1String("xlsx"), Qt::CaseInsensitive) == 0)
+        return path;
+    return path + QStringLiteral(".xlsx");
+}
+
+} // namespace
+
+QString ExportProgressCaption(qint64 done, qint64 total)
+{
+    const qint64 percent = total > 0 ? done * 100 / total : 100;
+    return kProgressCaption + u'(' + QString::number(percent) + QStringLiteral("%）");
+}
+
+Sheet::RowSource ListViewRows(const QTreeWidget *list)
+{
+    Sheet::RowSource rows;
+    rows.rowCount = list ? list->topLevelItemCount() : 0;
+    rows.cell = [list = QPointer<const QTreeWidget>(list)](qint64 row, int column) {
+        const QTreeWidgetItem *item = list ? list->topLevelItem(int(row)) : nullptr;
+        return item ? item->text(column) : QString();
+    };
+    return rows;
+}
+
+bool ExportList(QWidget *owner, const QStringList &titles, const QTreeWidget *list)
+{
+    return ExportList(owner, titles, ListViewRows(list));
+}
+
+bool ExportList(QWidget *owner, const QStringList &titles, const Sheet::RowSource &rows)
+{
+    const QString chosen =
+        FileDialogs::saveFile(owner, kSaveCaption, kSaveFilter, QCoreApplication::applicationDirPath());
+    if (chosen.isEmpty()) {
+        ShowMessage(kCancelled, QString(), MsgIcon::Information, owner);
+        return false;
+    }
+    const QString path = withSuffix(chosen);
+    const QString shown = QDir::toNativeSeparators(path);
+    if (!Sheet::CanReplace(path)) {
+        ShowMessage(shown + kInUse, QString(), MsgIcon::Error, owner);
+        return false;
+    }
+
+    Sheet::ExportResult result;
+    {
+        QWidget *parent = MainWindowWidget() ? MainWindowWidget() : owner;
+        ProgressWindow progress(parent, rows.rowCount);
+        result = Sheet::ExportWorkbook(path, titles, rows,
+                                       [&progress](qint64 done, qint64) { progress.step(done); });
+    }
+
+    switch (result.status) {
+    case Sheet::ExportStatus::Ok:
+        ShowMessage(QStringLiteral("成功导出：") + shown, QString(), MsgIcon::Information, owner);
+        return true;
+    case Sheet::ExportStatus::FileInUse:
+        ShowMessage(shown + kInUse, QString(), MsgIcon::Error, owner);
+        break;
+    case Sheet::ExportStatus::EngineFailed:
+        ShowMessage(kNoEngine, QString(), MsgIcon::Error, owner);
+        break;
+    case Sheet::ExportStatus::Busy:
+        ShowMessage(kBusy, QString(), MsgIcon::Error, owner);
+        break;
+    case Sheet::ExportStatus::WriteFailed:
+        ShowMessage(QStringLiteral("导出：") + shown + QStringLiteral(" 文件失败！"), QString(),
+                    MsgIcon::Information, owner);
+        break;
+    }
+    if (!result.detail.isEmpty())
+        qWarning("export to %s failed: %s", qPrintable(path), qPrintable(result.detail));
+    return false;
+}
+
+} // namespace cg
