@@ -3,6 +3,7 @@
 #include "contracts/ContractRecord.h"
 #include "data/Db.h"
 
+#include <QSqlQuery>
 #include <QHash>
 #include <QSet>
 
@@ -147,18 +148,20 @@ QString ContractQuery::countSql(const Filter &filter) const
 bool ContractQuery::read(const Filter &filter, QVector<ContractLine> &out) const
 {
     out.clear();
-    if (filter.datesOutOfOrder)
+    if (filter.datesOutOfOrder || !m_db.isConnected())
         return false;
-    Recordset rs(m_db);
-    if (!rs.open(listSql(filter), filter.params))
+    // Forward only, straight into the lines: the list may hold a hundred
+    // thousand of them.
+    QSqlQuery q(m_db.database());
+    q.setForwardOnly(true);
+    if (!m_db.run(q, m_db.translate(listSql(filter)), filter.params))
         return false;
-    out.reserve(rs.recordCount());
-    for (; !rs.eof(); rs.moveNext()) {
+    while (q.next()) {
         ContractLine line;
         for (int c = 0; c < ListColumn::Attachment; ++c)
-            line.cells[c] = rs.text(c);
-        line.contractHasAttachment = rs.number(ListColumn::Attachment) != 0;
-        line.id = rs.number(ListColumn::Id);
+            line.cells[c] = valueText(q.value(c));
+        line.contractHasAttachment = q.value(ListColumn::Attachment).toLongLong() != 0;
+        line.id = q.value(ListColumn::Id).toLongLong();
         out.append(std::move(line));
     }
     return true;
