@@ -592,7 +592,8 @@ bool ContractChangeWindow::eventFilter(QObject *watched, QEvent *event)
             if (watched == a.first && static_cast<QWidget *>(watched)->isEnabled())
                 touch(a.second);
     }
-    if (watched == m_grid->viewport() && m_grid->isEnabled()) {
+    const bool mouseEvent = type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease;
+    if (mouseEvent && watched == m_grid->viewport() && m_grid->isEnabled()) {
         auto *mouse = static_cast<QMouseEvent *>(event);
         if (type == QEvent::MouseButtonPress && mouse->button() == Qt::RightButton) {
             // A right click makes the cell under the pointer current first.
