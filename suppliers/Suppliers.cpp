@@ -11,9 +11,13 @@ const QString kColumns = QStringLiteral("单据状态,名称,电话,联系人,�
 const QString kUpdate = QStringLiteral("update gysb set 单据状态=?,名称=?,电话=?,联系人=?,地址=?,税率=?,付款方式=? "
                                        "where 名称=? and 电话=? and 联系人=? and 地址=? and 税率=? and 付款方式=?");
 
+// An empty text is bound as '', never as NULL: a NULL would be stored for an
+// empty cell and never be found again by "名称=?".
+QString v(const QString &text) { return text.isNull() ? QString(QLatin1String("")) : text; }
+
 QVariantList sixValues(const SupplierRow &r)
 {
-    return {r.name, r.telephone, r.contact, r.address, r.taxRate, r.paymentTerms};
+    return {v(r.name), v(r.telephone), v(r.contact), v(r.address), v(r.taxRate), v(r.paymentTerms)};
 }
 
 } // namespace
@@ -39,7 +43,7 @@ Suppliers::Field Suppliers::firstEmpty(const SupplierRow &r)
 bool Suppliers::exists(const QString &name, bool *ok) const
 {
     Recordset rs(m_db);
-    const bool opened = rs.open(QStringLiteral("select 名称 from gysb where 名称=?"), {name});
+    const bool opened = rs.open(QStringLiteral("select 名称 from gysb where 名称=?"), {v(name)});
     if (ok)
         *ok = opened;
     return opened && !rs.eof();
@@ -62,7 +66,7 @@ bool Suppliers::find(const QString &fragment, QVector<SupplierRow> &out) const
 QString Suppliers::stateOf(const QString &name) const
 {
     Recordset rs(m_db);
-    if (!rs.open(QStringLiteral("select 单据状态 from gysb where 名称=?"), {name}) || rs.eof())
+    if (!rs.open(QStringLiteral("select 单据状态 from gysb where 名称=?"), {v(name)}) || rs.eof())
         return {};
     return rs.text(0);
 }
@@ -70,7 +74,7 @@ QString Suppliers::stateOf(const QString &name) const
 bool Suppliers::load(const QString &name, SupplierRow &row) const
 {
     Recordset rs(m_db);
-    if (!rs.open(QStringLiteral("select ") + kColumns + QStringLiteral(" from gysb where 名称=?"), {name}) || rs.eof())
+    if (!rs.open(QStringLiteral("select ") + kColumns + QStringLiteral(" from gysb where 名称=?"), {v(name)}) || rs.eof())
         return false;
     row = {rs.text(0), rs.text(1), rs.text(2), rs.text(3), rs.text(4), rs.text(5), rs.text(6)};
     return true;
@@ -88,8 +92,7 @@ Suppliers::Outcome Suppliers::insert(const SupplierRow &row)
         if (!ok)
             return false;
         if (!m_db.execute(QStringLiteral("insert into gysb(") + kColumns + QStringLiteral(") values(?,?,?,?,?,?,?)"),
-                          {row.state, row.name, row.telephone, row.contact, row.address, row.taxRate,
-                           row.paymentTerms}))
+                          QVariantList{v(row.state)} + sixValues(row)))
             return false;
         outcome = Outcome::Done;
         return true;
@@ -140,7 +143,7 @@ Suppliers::Outcome Suppliers::setState(const SupplierRow &row, const QString &st
 {
     Outcome outcome = Outcome::Failed;
     const bool committed = inTransaction(m_db, [&] {
-        outcome = changeOne(kUpdate, QVariantList{state} + sixValues(row) + sixValues(row));
+        outcome = changeOne(kUpdate, QVariantList{v(state)} + sixValues(row) + sixValues(row));
         return outcome == Outcome::Done;
     });
     return !committed && outcome == Outcome::Done ? Outcome::Failed : outcome;
@@ -152,7 +155,7 @@ Suppliers::Outcome Suppliers::remove(const SupplierRow &row)
     const bool committed = inTransaction(m_db, [&] {
         outcome = changeOne(QStringLiteral("delete from gysb where 单据状态=? and 名称=? and 电话=? and 联系人=? "
                                            "and 地址=? and 税率=? and 付款方式=?"),
-                            QVariantList{row.state} + sixValues(row));
+                            QVariantList{v(row.state)} + sixValues(row));
         return outcome == Outcome::Done;
     });
     return !committed && outcome == Outcome::Done ? Outcome::Failed : outcome;
@@ -161,7 +164,7 @@ Suppliers::Outcome Suppliers::remove(const SupplierRow &row)
 bool Suppliers::nameTakenByOther(const QString &name, const QString &own) const
 {
     Recordset rs(m_db);
-    if (!rs.open(QStringLiteral("select 名称 from gysb where 名称=?"), {name}))
+    if (!rs.open(QStringLiteral("select 名称 from gysb where 名称=?"), {v(name)}))
         return false;
     for (; !rs.eof(); rs.moveNext())
         if (rs.text(0) != own)
