@@ -65,8 +65,9 @@ SupplierChangeWindow::SupplierChangeWindow(SupplierEditMode mode, const QString 
     layout->addLayout(m_inputs.layout());
     layout->addSpacing(4);
     layout->addWidget(fixedHint);
+    layout->addStretch(1);
     layout->addLayout(buttons);
-    resize(560, 190);
+    resize(560, 160);
 
     connect(ok, &QPushButton::clicked, this, [this] { save(); });
     connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
