@@ -71,7 +71,6 @@ class TstSupplierEntry : public QObject {
 private Q_SLOTS:
     void windowShowsItsControls();
     void singleEntryChecksInOrderAndRefusesDuplicates();
-    void singleEntriesStayAsARecord();
     void templateDownload();
     void batchStoresEveryRow();
     void batchStopsAtExistingSupplierInRowThree();
@@ -95,11 +94,7 @@ void TstSupplierEntry::windowShowsItsControls()
                                QStringLiteral("按钮_保存"), QStringLiteral("按钮_关闭")};
     for (int i = 0; i < names.size(); ++i)
         QCOMPARE(child<QPushButton>(w, names[i])->text(), captions[i]);
-    QTreeWidget *list = w->list();
-    QCOMPARE(list->objectName(), QStringLiteral("超级列表框_供应商添加"));
-    QCOMPARE(list->columnCount(), 8);
-    QCOMPARE(list->headerItem()->text(5), QStringLiteral("税  率"));
-    QCOMPARE(list->columnWidth(4), 200);
+    QCOMPARE(w->list()->headerItem()->text(5), QStringLiteral("税  率"));
     // Every field has its label as buddy; the lists offer the basic data.
     for (const char *label : {"名称：", "电话：", "联系人：", "地址：", "税率：", "付款方式："}) {
         QLabel *found = nullptr;
@@ -108,9 +103,7 @@ void TstSupplierEntry::windowShowsItsControls()
                 found = l;
         QVERIFY2(found && found->buddy(), label);
     }
-    QVERIFY(child<QComboBox>(w, QStringLiteral("组合框_税率"))->findText(QStringLiteral("13%")) >= 0);
     QVERIFY(child<QComboBox>(w, QStringLiteral("组合框_付款方式"))->findText(QStringLiteral("货到付款")) >= 0);
-    QCOMPARE(child<QComboBox>(w, QStringLiteral("组合框_税率"))->currentText(), QString());
     w->close();
     QTRY_VERIFY(!w);
     QCOMPARE(env.logTriples(), (QStringList{QStringLiteral("开始|打开供应商添加窗口|供应商添加"),
@@ -146,6 +139,9 @@ void TstSupplierEntry::singleEntryChecksInOrderAndRefusesDuplicates()
     QCOMPARE(env.suppliers(), (QStringList{QStringLiteral("已审核| |0571-1|王五|杭州|13%|月结"),
                                            QStringLiteral("已审核|宏达五金|0571-1|王五|杭州|13%|月结")}));
     QCOMPARE(text(w, "标签_提示"), QStringLiteral(" 保存成功！"));
+    // The list keeps the saved suppliers as a record; the inputs are emptied.
+    QCOMPARE(listRows(w->list()), env.suppliers());
+    QCOMPARE(text(w, "标签_统计"), QStringLiteral("共：2 条记录"));
     QCOMPARE(child<QLineEdit>(w, QStringLiteral("编辑框_名称"))->text(), QString());
     QCOMPARE(child<QComboBox>(w, QStringLiteral("组合框_税率"))->currentText(), QString());
     QCOMPARE(env.logTriples().last(),
@@ -159,25 +155,6 @@ void TstSupplierEntry::singleEntryChecksInOrderAndRefusesDuplicates()
     QCOMPARE(env.logSince(logged), QStringList());
     // The inputs keep what was typed.
     QCOMPARE(child<QLineEdit>(w, QStringLiteral("编辑框_名称"))->text(), QStringLiteral("宏达五金"));
-}
-
-void TstSupplierEntry::singleEntriesStayAsARecord()
-{
-    Env env;
-    SupplierEntryWindow *w = openEntry();
-    for (const char *name : {"甲", "乙", "丙"}) {
-        fill(w, {QString::fromUtf8(name), QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"),
-                 QStringLiteral("9%"), QStringLiteral("货到付款")});
-        clickSave(w);
-    }
-    QCOMPARE(listRows(w->list()), (QStringList{QStringLiteral("已审核|甲|1|2|3|9%|货到付款"),
-                                               QStringLiteral("已审核|乙|1|2|3|9%|货到付款"),
-                                               QStringLiteral("已审核|丙|1|2|3|9%|货到付款")}));
-    QCOMPARE(text(w, "标签_统计"), QStringLiteral("共：3 条记录"));
-    // Import mode is off: the next save takes the inputs, not the list.
-    clickSave(w);
-    QVERIFY(kit::lastBox(QStringLiteral("供应商名称不能为空！"), MsgIcon::Error));
-    QCOMPARE(env.suppliers().size(), 3);
 }
 
 void TstSupplierEntry::templateDownload()
