@@ -11,6 +11,8 @@
 #include "data/Context.h"
 #include "masterdata/AccountSetWindow.h"
 #include "masterdata/BasicDataWindow.h"
+#include "suppliers/SupplierEntryWindow.h"
+#include "suppliers/SupplierQueryWindow.h"
 #include "users/UserManagementWindow.h"
 
 namespace cg {
@@ -24,6 +26,8 @@ void RegisterWindows()
     Windows::registerFactory(WindowKey::AccountSets, CreateAccountSetWindow);
     Windows::registerFactory(WindowKey::BasicData, CreateBasicDataWindow);
     Windows::registerFactory(WindowKey::UserManagement, CreateUserManagementWindow);
+    Windows::registerFactory(WindowKey::SupplierEntry, CreateSupplierEntryWindow);
+    Windows::registerFactory(WindowKey::SupplierQuery, CreateSupplierQueryWindow);
     Windows::registerFactory(WindowKey::ContractEntry, CreateContractEntryWindow);
     Windows::registerFactory(WindowKey::ContractQuery, CreateContractQueryWindow);
 

@@ -73,6 +73,13 @@ void selectEverywhere(const QString &name)
     ListTargets::publish(kSelection, {name});
 }
 
+QString findEverywhere(const QString &fragment)
+{
+    const QString found = HasContext() ? findFirst(Ctx().db(), fragment) : QString();
+    selectEverywhere(found);
+    return found;
+}
+
 Terms termsOf(DbConnection &db, const QString &name)
 {
     Terms t;
@@ -89,7 +96,9 @@ bool selectByPrefix(QComboBox *combo, const QString &text)
 {
     if (!combo)
         return false;
-    const int index = combo->findText(text, Qt::MatchStartsWith);
+    int index = combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (index < 0 && !text.isEmpty())
+        index = combo->findText(text, Qt::MatchStartsWith);
     if (index < 0)
         return false;
     combo->setCurrentIndex(index);

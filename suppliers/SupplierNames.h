@@ -28,10 +28,15 @@ void bindCombo(QComboBox *combo);
 // '%fragment%'); the empty text when none does.
 QString findFirst(DbConnection &db, const QString &fragment);
 
-// In every bound combo box, selects the first item that begins with name
-// (letter case ignored); a box without such an item, and every box when
-// name is empty (nothing was found), is left with nothing selected.
+// In every bound combo box, selects the item equal to name, else the first
+// item that begins with it (letter case ignored); a box without such an
+// item, and every box when name is empty (nothing was found), is left with
+// nothing selected.
 void selectEverywhere(const QString &name);
+
+// Enter in a supplier-name combo box: findFirst() on the main connection,
+// then selectEverywhere() with what it found. Returns the name found.
+QString findEverywhere(const QString &fragment);
 
 // Default terms a supplier brings along.
 struct Terms {
@@ -41,8 +46,10 @@ struct Terms {
 };
 Terms termsOf(DbConnection &db, const QString &name);
 
-// Selects the first item of combo that begins with text, letter case
-// ignored. Returns false, and changes nothing, when no item does.
+// Selects the item equal to text, or else the first item of combo that
+// begins with text, letter case ignored ("宏达" picks the item 宏达, not
+// 宏达五金 above it). An empty text selects only an empty item. Returns
+// false, and changes nothing, when no item fits.
 bool selectByPrefix(QComboBox *combo, const QString &text);
 
 } // namespace SupplierNames

@@ -1,0 +1,123 @@
+// Two workstations add the same suppliers at the same moment, each through
+// its own entry window in its own process. Every name must be stored once,
+// and the workstation that came second must see the duplicate message.
+//
+// The test program starts two copies of itself with --worker; each connects
+// to the same database file, waits for the start signal (a file), saves
+// every name in the entry window and prints one outcome a line.
+#include "suppliers/SupplierEntryWindow.h"
+#include "suppliers/SupplierKit.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QThread>
+#include <cstdio>
+
+using namespace cg;
+using kit::child;
+
+namespace {
+
+// --worker database barrier names…
+int runWorker(const QStringList &args)
+{
+    cgtest::TestEnv env(false);
+    if (!env.db().openSqlite(args.at(1))) {
+        std::printf("connect failed\n");
+        return 3;
+    }
+    env.loginAs(QStringLiteral("admin"));
+    SupplierEntryWindow window;
+    for (int i = 0; i < 4000 && !QFile::exists(args.at(2)); ++i)
+        QThread::msleep(5);
+    for (const QString &name : args.mid(3)) {
+        MessageSeam::clear();
+        child<QLineEdit>(&window, QStringLiteral("编辑框_名称"))->setText(name);
+        for (const char *e : {"编辑框_电话", "编辑框_联系人", "编辑框_地址"})
+            child<QLineEdit>(&window, QString::fromUtf8(e))->setText(QStringLiteral("x"));
+        child<QComboBox>(&window, QStringLiteral("组合框_税率"))->setCurrentText(QStringLiteral("13%"));
+        child<QComboBox>(&window, QStringLiteral("组合框_付款方式"))->setCurrentText(QStringLiteral("月结"));
+        window.save();
+        QString outcome = QStringLiteral("failed(") + kit::lastText() + QLatin1Char(')');
+        if (MessageSeam::shown().isEmpty()
+            && child<QLabel>(&window, QStringLiteral("标签_提示"))->text() == QStringLiteral(" 保存成功！"))
+            outcome = QStringLiteral("added");
+        else if (kit::lastText() == QStringLiteral("供应商名称重复，不能保存！"))
+            outcome = QStringLiteral("exists");
+        std::printf("%s %s\n", qPrintable(outcome), name.toUtf8().constData());
+    }
+    std::fflush(stdout);
+    return 0;
+}
+
+} // namespace
+
+class TstSupplierWorkstations : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void sameSupplierAtOnceIsStoredOnce();
+};
+
+void TstSupplierWorkstations::sameSupplierAtOnceIsStoredOnce()
+{
+    kit::Env env;
+    env.addBasic(QStringLiteral("税率"), QStringLiteral("13%"));
+    env.addBasic(QStringLiteral("付款方式"), QStringLiteral("月结"));
+    // Many other suppliers make the name test take a while, so a workstation
+    // that tested and stored in two steps would let the other one in between.
+    QVERIFY(env.db().execute(QStringLiteral("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM c WHERE x<?) "
+                                            "insert into gysb(单据状态,名称,电话,联系人,地址,税率,付款方式) "
+                                            "select '已审核','填充'||x,'','','','','' from c"),
+                             {100000}));
+    QStringList names{QStringLiteral("宏达五金")};
+    for (int i = 1; i < 8; ++i)
+        names << QStringLiteral("同名供应商%1").arg(i);
+    const QString barrier = env.folder() + QStringLiteral("/go");
+    const QStringList args = QStringList{QStringLiteral("--worker"), env.dbPath(), barrier} + names;
+    QProcess a, b;
+    for (QProcess *p : {&a, &b}) {
+        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p->start(QCoreApplication::applicationFilePath(), args);
+        QVERIFY(p->waitForStarted(10000));
+    }
+    QThread::msleep(500);   // both connected and waiting
+    QFile go(barrier);
+    QVERIFY(go.open(QIODevice::WriteOnly));
+    go.close();
+    QList<QStringList> outcomes;
+    for (QProcess *p : {&a, &b}) {
+        QVERIFY(p->waitForFinished(120000));
+        QCOMPARE(p->exitCode(), 0);
+        outcomes << QString::fromUtf8(p->readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(outcomes.last().size(), names.size());
+    }
+    for (int i = 0; i < names.size(); ++i) {
+        const QStringList both = {outcomes[0][i].section(u' ', 0, 0), outcomes[1][i].section(u' ', 0, 0)};
+        QVERIFY2(both.contains(QStringLiteral("added")) && both.contains(QStringLiteral("exists")),
+                 qPrintable(outcomes[0][i] + QStringLiteral(" / ") + outcomes[1][i]));
+    }
+    QCOMPARE(env.rows(QStringLiteral("select count(*) from gysb where 名称 not like '填充%'")).value(0).value(0),
+             QString::number(names.size()));
+    // Each stored supplier was logged once, by the workstation that stored it.
+    QCOMPARE(env.rows(QStringLiteral("select count(*) from rzb where 内容描述 like '成功添加数据：%'")).value(0).value(0),
+             QString::number(names.size()));
+}
+
+int main(int argc, char *argv[])
+{
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (!args.isEmpty() && args.first() == QLatin1String("--worker"))
+        return runWorker(args);
+    TstSupplierWorkstations t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "tst_supplierworkstations.moc"
