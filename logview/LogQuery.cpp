@@ -46,12 +46,13 @@ LogSelection LogQuery::select(const LogFilterInput &input) const
     }
     // One statement: the count and the newest entry agree.
     Recordset rs(m_db);
-    if (!rs.open(QStringLiteral("select count(*),max(id) from rzb where ") + s.where, s.params) || rs.eof()) {
+    if (!rs.open(QStringLiteral("select count(*),max(id),min(id) from rzb where ") + s.where, s.params) || rs.eof()) {
         s.ok = false;
         return s;
     }
     s.count = rs.number(0);
     s.newestId = rs.value(1).isNull() ? 0 : rs.number(1);
+    s.oldestId = rs.value(2).isNull() ? 0 : rs.number(2);
     return s;
 }
 
@@ -60,11 +61,14 @@ KeysetQuery LogQuery::keysetQuery(const LogSelection &selection) const
     KeysetQuery q;
     q.columns = LogListColumns().join(QLatin1Char(',')) + QStringLiteral(",id");
     q.from = QStringLiteral("rzb");
-    q.where = selection.where + QStringLiteral(" and id<=?");
+    // The ids of the selection bound every page on both sides: pages are
+    // read along the key without sorting, whatever the date index offers.
+    q.where = selection.where + QStringLiteral(" and id>=?");
     q.params = selection.params;
-    q.params << selection.newestId;
+    q.params << selection.oldestId;
     q.key = QStringLiteral("id");
     q.descending = true;
+    q.startAfter = selection.newestId + 1;
     return q;
 }
 

@@ -40,6 +40,7 @@ struct LogSelection {
     QString where;                  // condition with '?' placeholders
     QVariantList params;
     qint64 newestId = 0;            // the newest matching entry then (0: none)
+    qint64 oldestId = 0;            // the oldest
     qint64 count = 0;               // entries from newestId down
 
     bool isEmpty() const { return newestId <= 0 || count <= 0; }
