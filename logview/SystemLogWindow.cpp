@@ -72,6 +72,7 @@ SystemLogWindow::SystemLogWindow(QWidget *owner)
     m_column->setAccessibleName(QStringLiteral("条件字段"));
     m_column->addItems(LogConditionColumns());
     m_column->setCurrentIndex(-1);
+    m_column->setPlaceholderText(QStringLiteral("条件字段"));
     m_column->setMinimumWidth(88);
     m_condition = new QLineEdit(this);
     m_condition->setObjectName(QStringLiteral("编辑框_条件"));
