@@ -151,6 +151,14 @@ void TstLogView::openingAndFilters()
     t.setCondition(QStringLiteral("用户"), QStringLiteral("O'B"));
     QTest::keyClick(child<QLineEdit>(t.w, "编辑框_条件"), Qt::Key_Return);
     QCOMPARE(t.descriptions(), QStringList({"中间"}));
+    // Enter in a date picker filters as well (the key reaches the picker's
+    // own line edit, which has the focus).
+    t.setRange(QDate(2035, 5, 15), QDate(2035, 5, 20));
+    t.setCondition(QString(), QString());
+    QLineEdit *dateText = child<QDateEdit>(t.w, "日期框_终止")->findChild<QLineEdit *>();
+    QTest::keyClick(dateText, Qt::Key_Return);
+    QCOMPARE(t.descriptions(), QStringList({"中间", "终止日"}));
+    t.setRange(QDate(2035, 5, 10), QDate(2035, 5, 20));
     // An empty condition, or no column, asks by date only.
     t.setCondition(QStringLiteral("用户"), QString());
     t.click("按钮_过滤_");
