@@ -6,9 +6,11 @@
 #include "contracts/AttachmentWindow.h"
 #include "contracts/ContractChange.h"
 #include "contracts/ContractEntryWindow.h"
+#include "contracts/ContractExport.h"
 #include "contracts/ContractQueryWindow.h"
 #include "contracts/ContractRecord.h"
 #include "data/Context.h"
+#include "logview/SystemLogWindow.h"
 #include "masterdata/AccountSetWindow.h"
 #include "masterdata/BasicDataWindow.h"
 #include "suppliers/SupplierEntryWindow.h"
@@ -30,6 +32,8 @@ void RegisterWindows()
     Windows::registerFactory(WindowKey::SupplierQuery, CreateSupplierQueryWindow);
     Windows::registerFactory(WindowKey::ContractEntry, CreateContractEntryWindow);
     Windows::registerFactory(WindowKey::ContractQuery, CreateContractQueryWindow);
+    Windows::registerFactory(WindowKey::SystemLog, CreateSystemLogWindow);
+    ContractQueryWindow::setExportHandler([](ContractQueryWindow *window) { ExportContractList(window); });
 
     // The change/modify window edits its attachment in the attachment window
     // and previews through the same worker as the entry window.

@@ -1,15 +1,19 @@
 #include "contracts/ContractEntryWindow.h"
+#include "contracts/ContractImport.h"
 
 #include "data/Context.h"
 #include "data/OperationLog.h"
 #include "masterdata/BasicData.h"
 #include "suppliers/SupplierNames.h"
 #include "ui/Seams.h"
+#include "ui/SpreadsheetImport.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -273,6 +277,10 @@ ContractEntryWindow::ContractEntryWindow(QWidget *owner)
     connect(addAction, &QAction::triggered, this, [this] { addLine(); });
     connect(deleteAction, &QAction::triggered, this, [this] { deleteCurrentLine(); });
     connect(attach, &QPushButton::clicked, this, [this] { chooseAttachment(); });
+    connect(templ, &QPushButton::clicked, this, [this] { downloadTemplate(); });
+    connect(import, &QPushButton::clicked, this, [this] { loadWorkbook(); });
+    connect(clear, &QPushButton::clicked, this, [this] { clearList(); });
+    m_importSave = [this] { return saveImportedRows(); };
     connect(saveButton, &QPushButton::clicked, this, [this] { save(); });
     connect(closeButton, &QPushButton::clicked, this, [this] { close(); });
 
@@ -511,6 +519,77 @@ void ContractEntryWindow::resetForm(const ContractStore &store)
     for (QLineEdit *e : {m_amount, m_first, m_second, m_third, m_fourth, m_remaining})
         e->setText(QStringLiteral("0"));
     m_number->setText(store.nextNumber());
+}
+
+// ----------------------------------------------------------------- import
+
+void ContractEntryWindow::downloadTemplate()
+{
+    QString path = FileDialogs::saveFile(this, QStringLiteral("另存为"), QStringLiteral("Excel文件 (*.xlsx)"));
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().compare(QLatin1String("xlsx"), Qt::CaseInsensitive) != 0)
+        path += QStringLiteral(".xlsx");
+    const Sheet::ExportResult written = Sheet::WriteTemplate(path, ContractImport::templateSheet());
+    if (written.ok()) {
+        ShowInfo(QStringLiteral("下载成功！"), this);
+        return;
+    }
+    qWarning("template %s not written: %s", qPrintable(path), qPrintable(written.detail));
+    ShowError(QStringLiteral("下载失败！请检查是否有文件写入权限！"), this);
+}
+
+void ContractEntryWindow::loadWorkbook()
+{
+    if (m_importing)
+        return;
+    // A file that was not read leaves the list as it was.
+    if (!ImportIntoList(this, m_list, ContractImport::readerTitles())) {
+        m_importMode = false;
+        return;
+    }
+    m_importMode = true;
+    m_count->setText(QString());
+    ShowInfo(QStringLiteral("加载成功，请检查已加载的数据无误后点击[保存]按钮导入到系统"), this);
+}
+
+void ContractEntryWindow::clearList()
+{
+    if (m_importing)
+        return;
+    m_list->clear();
+    m_importMode = false;
+}
+
+bool ContractEntryWindow::saveImportedRows()
+{
+    if (m_importing)
+        return false;
+    m_importing = true;
+    QList<QStringList> rows;
+    rows.reserve(m_list->topLevelItemCount());
+    for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem *item = m_list->topLevelItem(i);
+        QStringList cells;
+        for (int c = 0; c < ContractImport::kColumns; ++c)
+            cells << item->text(c);
+        rows << cells;
+    }
+    ContractImport import(Ctx().db(), Ctx().login);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const ContractImport::Result result = import.save(rows);
+    QApplication::restoreOverrideCursor();
+    m_importing = false;
+    if (result.outcome != ContractImport::Outcome::Imported) {
+        // The list stays; the rows before the reported one are stored.
+        ShowInfo(ContractImport::message(result), this);
+        return false;
+    }
+    m_count->setText(QStringLiteral(" 共计：") + QString::number(result.stored) + QStringLiteral("行"));
+    import.logCompleted(result.stored);
+    m_list->clear();
+    ShowInfo(ContractImport::message(result), this);
+    return true;
 }
 
 // ------------------------------------------------------------------ close

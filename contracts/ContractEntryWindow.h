@@ -35,11 +35,18 @@ public:
     void addLine();
     void deleteCurrentLine();
     void chooseAttachment();
+
+    // The spreadsheet import: 按钮_模板 saves the template, 按钮_导入 loads a
+    // workbook into the list, 按钮_清空 drops the loaded rows.
+    void downloadTemplate();
+    void loadWorkbook();
+    void clearList();
     const PendingAttachment &pendingAttachment() const { return m_pending; }
 
     // The spreadsheet import shares the save button: while import mode is
     // on, saving runs importSave instead of the form; it returns true when
-    // every row went in, which ends import mode.
+    // every row went in, which ends import mode. By default it stores the
+    // rows of the list (ContractImport).
     void setImportMode(bool on) { m_importMode = on; }
     bool importMode() const { return m_importMode; }
     void setImportSave(std::function<bool()> importSave) { m_importSave = std::move(importSave); }
@@ -60,6 +67,7 @@ private:
     void showGridMenu(const QPoint &pos);
     void appendToList(const QList<ContractRow> &rows, bool withAttachment);
     void resetForm(const ContractStore &store);
+    bool saveImportedRows();
 
     QLineEdit *m_number = nullptr;
     QLineEdit *m_documentDate = nullptr;
@@ -86,6 +94,7 @@ private:
     PendingAttachment m_pending;
     bool m_importMode = false;
     std::function<bool()> m_importSave;
+    bool m_importing = false;
     bool m_closing = false;
 };
 

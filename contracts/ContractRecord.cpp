@@ -147,15 +147,20 @@ QString ContractStore::nextNumber() const
 
 bool ContractStore::numberExists(const QString &number, bool *ok) const
 {
-    return exists(number, false, ok);
+    return exists(QStringLiteral("合同编号"), number, false, ok);
 }
 
 bool ContractStore::numberExistsForInsert(const QString &number, bool *ok) const
 {
-    return exists(number, true, ok);
+    return exists(QStringLiteral("合同编号"), number, true, ok);
 }
 
-bool ContractStore::exists(const QString &number, bool forInsert, bool *ok) const
+bool ContractStore::subNumberExistsForInsert(const QString &subNumber, bool *ok) const
+{
+    return exists(QStringLiteral("合同子编号"), subNumber, true, ok);
+}
+
+bool ContractStore::exists(const QString &column, const QString &value, bool forInsert, bool *ok) const
 {
     if (ok)
         *ok = false;
@@ -167,8 +172,9 @@ bool ContractStore::exists(const QString &number, bool forInsert, bool *ok) cons
         ? QStringLiteral(" with (updlock, holdlock)")
         : QString();
     Recordset rs(m_db);
-    if (!rs.open(QStringLiteral("select top 1 合同编号 from ") + m_table + hint + QStringLiteral(" where 合同编号=?"),
-                 {number}))
+    if (!rs.open(QStringLiteral("select top 1 ") + column + QStringLiteral(" from ") + m_table + hint
+                     + QStringLiteral(" where ") + column + QStringLiteral("=?"),
+                 {value}))
         return false;
     if (ok)
         *ok = true;

@@ -77,6 +77,9 @@ public:
     // the number until the unit ends (on SQLite the unit itself holds the
     // write lock; on SQL Server the read takes an update lock it keeps).
     bool numberExistsForInsert(const QString &number, bool *ok = nullptr) const;
+    // A line with this 合同子编号 is stored, checked the same way inside a
+    // unit of work (the sub-number stays free for the unit's own insert).
+    bool subNumberExistsForInsert(const QString &subNumber, bool *ok = nullptr) const;
     // The first row of the contract (lowest id) carries a non-empty 附件.
     bool hasAttachment(const QString &number) const;
 
@@ -101,7 +104,7 @@ public:
     QString numberOfRow(qint64 id) const;
 
 private:
-    bool exists(const QString &number, bool forInsert, bool *ok) const;
+    bool exists(const QString &column, const QString &value, bool forInsert, bool *ok) const;
     DbConnection &m_db;
     QString m_table;
     QString m_set;

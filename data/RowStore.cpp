@@ -170,7 +170,10 @@ bool QueryReader::readAll(DbConnection &db, const QString &sql, const QVariantLi
 
 // ----------------------------------------------------------- keyset reader
 
-KeysetReader::KeysetReader(DbConnection &db, const KeysetQuery &query) : m_db(db), m_query(query) {}
+KeysetReader::KeysetReader(DbConnection &db, const KeysetQuery &query)
+    : m_db(db), m_query(query), m_lastKey(query.startAfter)
+{
+}
 
 QString KeysetReader::pageSql(int rows) const
 {

@@ -114,6 +114,11 @@ struct KeysetQuery {
     QVariantList params;      // values of the condition
     QString key = QStringLiteral("id");
     bool descending = true;   // newest first
+    // When set, the first page starts past this key (below it when
+    // descending), as every later page starts past the last key read: a
+    // list pinned to the rows that existed when it was counted, with one
+    // bound on the key per statement.
+    QVariant startAfter;
 };
 
 class KeysetReader : public RowSource {

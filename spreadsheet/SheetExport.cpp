@@ -1,5 +1,6 @@
 #include "spreadsheet/SheetExport.h"
 
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,6 +11,8 @@
 #include <quazipnewinfo.h>
 
 #include <atomic>
+#include <cmath>
+#include <cstring>
 #include <memory>
 
 #ifdef Q_OS_WIN
@@ -59,10 +62,11 @@ const char kRootRels[] =
     R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
     R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target="xl/workbook.xml"/>)"
     R"(</Relationships>)";
-const char kWorkbook[] =
+const char kWorkbookStart[] =
     R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)" "\n"
     R"(<workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships">)"
-    R"(<bookViews><workbookView/></bookViews><sheets><sheet name="Sheet1" sheetId="1" r:id="rId1"/></sheets></workbook>)";
+    R"(<bookViews><workbookView/></bookViews><sheets><sheet name=")";
+const char kWorkbookEnd[] = R"(" sheetId="1" r:id="rId1"/></sheets></workbook>)";
 const char kWorkbookRels[] =
     R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)" "\n"
     R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
@@ -87,13 +91,34 @@ const char kStyles[] =
     R"(<xf numFmtId="49" fontId="0" fillId="0" borderId="0" xfId="0" applyNumberFormat="1"/></cellXfs>)"
     R"(<cellStyles count="1"><cellStyle name="Normal" xfId="0" builtinId="0"/></cellStyles>)"
     R"(</styleSheet>)";
+// The template's styles: 1 the title cell (text format, centred both ways,
+// wrapped, thin borders), 2 a text column, 3 a date column shown as
+// year-month-day.
+const char kTemplateStyles[] =
+    R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)" "\n"
+    R"(<styleSheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)"
+    R"(<numFmts count="1"><numFmt numFmtId="176" formatCode="yyyy\-mm\-dd"/></numFmts>)"
+    R"(<fonts count="1"><font><sz val="11"/><name val="宋体"/><family val="3"/><charset val="134"/></font></fonts>)"
+    R"(<fills count="2"><fill><patternFill patternType="none"/></fill><fill><patternFill patternType="gray125"/></fill></fills>)"
+    R"(<borders count="2"><border><left/><right/><top/><bottom/><diagonal/></border>)"
+    R"(<border><left style="thin"><color indexed="64"/></left><right style="thin"><color indexed="64"/></right>)"
+    R"(<top style="thin"><color indexed="64"/></top><bottom style="thin"><color indexed="64"/></bottom><diagonal/></border></borders>)"
+    R"(<cellStyleXfs count="1"><xf numFmtId="0" fontId="0" fillId="0" borderId="0"/></cellStyleXfs>)"
+    R"(<cellXfs count="4"><xf numFmtId="0" fontId="0" fillId="0" borderId="0" xfId="0"/>)"
+    R"(<xf numFmtId="49" fontId="0" fillId="0" borderId="1" xfId="0" applyNumberFormat="1" applyBorder="1" applyAlignment="1">)"
+    R"(<alignment horizontal="center" vertical="center" wrapText="1"/></xf>)"
+    R"(<xf numFmtId="49" fontId="0" fillId="0" borderId="0" xfId="0" applyNumberFormat="1"/>)"
+    R"(<xf numFmtId="176" fontId="0" fillId="0" borderId="0" xfId="0" applyNumberFormat="1"/></cellXfs>)"
+    R"(<cellStyles count="1"><cellStyle name="Normal" xfId="0" builtinId="0"/></cellStyles>)"
+    R"(</styleSheet>)";
+const char kTemplateTitleHeight[] = "30";
 const char kSheetStart[] =
     R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)" "\n"
     R"(<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships">)";
 const char kTitleWidth[] = "20.7109375";
 const char kTitleHeight[] = "18";
 const char kSheetEnd[] =
-    R"(</sheetData><pageMargins left="0.7" right="0.7" top="0.75" bottom="0.75" header="0.3" footer="0.3"/></worksheet>)";
+    R"(<pageMargins left="0.7" right="0.7" top="0.75" bottom="0.75" header="0.3" footer="0.3"/></worksheet>)";
 
 // "A", "B", … "Z", "AA", …
 QByteArray columnName(int column)
@@ -104,91 +129,178 @@ QByteArray columnName(int column)
     return name;
 }
 
-bool isHex(QChar c)
+bool isHex(char16_t c)
 {
     return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
 }
 
-void appendEscape(QString &s, char16_t code)
+// "_xHHHH_" at i: the format's own escape of the character HHHH.
+bool escapeAt(QStringView text, qsizetype i)
 {
-    s += QLatin1String("_x") + QString::number(code, 16).toUpper().rightJustified(4, u'0') + u'_';
+    return i + 6 < text.size() && text[i] == u'_' && (text[i + 1] == u'x' || text[i + 1] == u'X')
+        && isHex(text[i + 2].unicode()) && isHex(text[i + 3].unicode()) && isHex(text[i + 4].unicode())
+        && isHex(text[i + 5].unicode()) && text[i + 6] == u'_';
 }
 
-// A cell text as the format stores it: "_xHHHH_" stands for the character
-// HHHH, so characters XML cannot hold (controls but tab and line feed,
-// carriage return, U+FFFE, U+FFFF) are written that way, and an underscore
-// that starts such a sequence is itself escaped. A lone surrogate becomes
-// U+FFFD. Texts longer than a cell holds are cut.
-QString storedText(const QString &text)
-{
-    bool plain = true;
-    for (QChar c : text) {
-        const char16_t u = c.unicode();
-        if ((u < 0x20 && u != u'\t' && u != u'\n') || u == u'_' || u >= 0xD800) {
-            plain = false;
-            break;
-        }
+// The XML of a worksheet, written into one growing buffer and handed to the
+// package in large pieces. Texts go from UTF-16 to escaped UTF-8 in one
+// pass, without a temporary string per cell.
+class XmlBuffer {
+public:
+    explicit XmlBuffer(qsizetype capacity) { m_buf.resize(capacity); }
+
+    qsizetype size() const { return m_used; }
+    const char *data() const { return m_buf.constData(); }
+    void clear() { m_used = 0; }
+
+    void put(char c)
+    {
+        reserve(1);
+        m_buf.data()[m_used++] = c;
     }
-    QString s;
-    if (plain) {
-        s = text;
-    } else {
-        s.reserve(text.size() + 16);
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            const QChar c = text.at(i);
-            const char16_t u = c.unicode();
-            if (u == u'_' && i + 6 < text.size() && (text.at(i + 1) == u'x' || text.at(i + 1) == u'X')
-                && isHex(text.at(i + 2)) && isHex(text.at(i + 3)) && isHex(text.at(i + 4))
-                && isHex(text.at(i + 5)) && text.at(i + 6) == u'_')
-                s += QLatin1String("_x005F_");
-            else if ((u < 0x20 && u != u'\t' && u != u'\n') || u >= 0xFFFE)
-                appendEscape(s, u);
-            else if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
-                s += c, s += text.at(++i);
-            else if (c.isSurrogate())
-                s += QChar(0xFFFD);
-            else
-                s += c;
-        }
+    void put(const char *s, qsizetype n)
+    {
+        reserve(n);
+        std::memcpy(m_buf.data() + m_used, s, size_t(n));
+        m_used += n;
     }
-    if (s.size() > kMaxCellText) {
-        qsizetype n = kMaxCellText;
-        if (s.at(n - 1).isHighSurrogate())
+    template <qsizetype N> void put(const char (&s)[N]) { put(s, N - 1); }
+    void put(const QByteArray &s) { put(s.constData(), s.size()); }
+    void putNumber(qint64 v)
+    {
+        char digits[24];
+        int n = 0;
+        quint64 u = v < 0 ? quint64(-v) : quint64(v);
+        do {
+            digits[n++] = char('0' + u % 10);
+            u /= 10;
+        } while (u);
+        reserve(n + 1);
+        char *p = m_buf.data() + m_used;
+        if (v < 0)
+            *p++ = '-';
+        while (n)
+            *p++ = digits[--n];
+        m_used = p - m_buf.data();
+    }
+
+    // A cell text as the format stores it, escaped for XML: "_xHHHH_"
+    // stands for the character HHHH, so characters XML cannot hold
+    // (controls but tab and line feed, carriage return, U+FFFE, U+FFFF) are
+    // written that way, and an underscore that starts such a sequence is
+    // itself escaped. A lone surrogate becomes U+FFFD. Texts longer than a
+    // cell holds are cut.
+    void putCellText(QStringView text)
+    {
+        qsizetype n = qMin<qsizetype>(text.size(), kMaxCellText);
+        if (n < text.size() && text[n - 1].isHighSurrogate())
             --n;
-        s.truncate(n);
-    }
-    return s;
-}
-
-void appendXmlText(QByteArray &out, const QString &text)
-{
-    const QByteArray utf8 = text.toUtf8();
-    for (char c : utf8) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        default: out += c;
+        // At most 7 bytes per UTF-16 unit ("_x005F_", "&amp;" or UTF-8).
+        reserve(7 * n);
+        char *p = m_buf.data() + m_used;
+        const char16_t *s = reinterpret_cast<const char16_t *>(text.utf16());
+        // Characters beyond the cell's limit count as escapes take room.
+        qsizetype room = kMaxCellText;
+        for (qsizetype i = 0; i < n && room > 0; ++i) {
+            char16_t u = s[i];
+            if (u < 0x80) {
+                if (u >= 0x20 && u != u'&' && u != u'<' && u != u'>' && u != u'_') {
+                    *p++ = char(u);
+                } else if (u == u'&') {
+                    std::memcpy(p, "&amp;", 5), p += 5;
+                } else if (u == u'<') {
+                    std::memcpy(p, "&lt;", 4), p += 4;
+                } else if (u == u'>') {
+                    std::memcpy(p, "&gt;", 4), p += 4;
+                } else if (u == u'_') {
+                    if (escapeAt(text, i))
+                        std::memcpy(p, "_x005F_", 7), p += 7;
+                    else
+                        *p++ = '_';
+                } else if (u == u'\t' || u == u'\n') {
+                    *p++ = char(u);
+                } else {
+                    p = escape(p, u);
+                }
+                --room;
+                continue;
+            }
+            if (u >= 0xD800 && u <= 0xDFFF) {
+                if (u <= 0xDBFF && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+                    if (room < 2)
+                        break;
+                    const char32_t c = 0x10000 + ((char32_t(u) - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+                    *p++ = char(0xF0 | (c >> 18));
+                    *p++ = char(0x80 | ((c >> 12) & 0x3F));
+                    *p++ = char(0x80 | ((c >> 6) & 0x3F));
+                    *p++ = char(0x80 | (c & 0x3F));
+                    ++i;
+                    room -= 2;
+                    continue;
+                }
+                u = 0xFFFD;
+            } else if (u >= 0xFFFE) {
+                p = escape(p, u);
+                --room;
+                continue;
+            }
+            if (u < 0x800) {
+                *p++ = char(0xC0 | (u >> 6));
+            } else {
+                *p++ = char(0xE0 | (u >> 12));
+                *p++ = char(0x80 | ((u >> 6) & 0x3F));
+            }
+            *p++ = char(0x80 | (u & 0x3F));
+            --room;
         }
+        m_used = p - m_buf.data();
     }
+
+private:
+    static char *escape(char *p, char16_t u)
+    {
+        static const char hex[] = "0123456789ABCDEF";
+        *p++ = '_';
+        *p++ = 'x';
+        for (int shift = 12; shift >= 0; shift -= 4)
+            *p++ = hex[(u >> shift) & 0xF];
+        *p++ = '_';
+        return p;
+    }
+    void reserve(qsizetype n)
+    {
+        if (m_used + n > m_buf.size())
+            m_buf.resize(qMax(m_buf.size() * 2, m_used + n));
+    }
+
+    QByteArray m_buf;
+    qsizetype m_used = 0;
+};
+
+// Blanks at either end of a text need xml:space="preserve" to survive.
+bool hasEdgeSpace(QStringView text)
+{
+    return text.front().isSpace() || text.back().isSpace();
 }
 
-// One cell: an inline string, or an empty cell that keeps the text format.
-void appendCell(QByteArray &out, const QByteArray &ref, char style, const QString &text)
+// One cell: an inline string, or an empty cell that keeps its style.
+void putCell(XmlBuffer &out, const QByteArray &letters, qint64 row, char style, QStringView text)
 {
-    out += "<c r=\"";
-    out += ref;
-    out += "\" s=\"";
-    out += style;
+    out.put("<c r=\"");
+    out.put(letters);
+    out.putNumber(row);
+    out.put("\" s=\"");
+    out.put(style);
     if (text.isEmpty()) {
-        out += "\"/>";
+        out.put("\"/>");
         return;
     }
-    const QString stored = storedText(text);
-    const bool edges = stored.front().isSpace() || stored.back().isSpace();
-    out += edges ? "\" t=\"inlineStr\"><is><t xml:space=\"preserve\">" : "\" t=\"inlineStr\"><is><t>";
-    appendXmlText(out, stored);
-    out += "</t></is></c>";
+    if (hasEdgeSpace(text))
+        out.put("\" t=\"inlineStr\"><is><t xml:space=\"preserve\">");
+    else
+        out.put("\" t=\"inlineStr\"><is><t>");
+    out.putCellText(text);
+    out.put("</t></is></c>");
 }
 
 ExportResult failure(ExportStatus status, const QString &detail) { return {status, detail}; }
@@ -249,7 +361,8 @@ public:
         m_part = std::make_unique<QuaZipFile>(&m_zip);
         return m_part->open(QIODevice::WriteOnly, QuaZipNewInfo(QString::fromLatin1(name)));
     }
-    bool write(const QByteArray &data) { return m_part->write(data) == data.size(); }
+    bool write(const QByteArray &data) { return write(data.constData(), data.size()); }
+    bool write(const char *data, qint64 size) { return m_part->write(data, size) == size; }
     bool endPart()
     {
         m_part->close();
@@ -269,8 +382,29 @@ private:
     std::unique_ptr<QuaZipFile> m_part;
 };
 
-ExportResult writeWorkbook(const QString &fileName, const QStringList &titles, const RowSource &rows,
-                           const ExportProgress &progress)
+constexpr qsizetype kChunk = 256 * 1024;
+
+bool flushIfFull(XmlBuffer &out, PackageWriter &zip)
+{
+    if (out.size() < kChunk)
+        return true;
+    const bool ok = zip.write(out.data(), out.size());
+    out.clear();
+    return ok;
+}
+
+QByteArray workbookXml(const QString &sheetName)
+{
+    XmlBuffer name(64);
+    name.putCellText(sheetName);
+    return QByteArray(kWorkbookStart) + QByteArray(name.data(), name.size()) + kWorkbookEnd;
+}
+
+// Writes a whole package into fileName: the fixed parts, the workbook
+// naming its one sheet, the styles, and the worksheet whose XML `sheet`
+// puts into the buffer (handing full pieces to the package as it goes).
+ExportResult writePackage(const QString &fileName, const QString &sheetName, const char *styles,
+                          const std::function<bool(XmlBuffer &, PackageWriter &)> &sheet)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
@@ -282,50 +416,18 @@ ExportResult writeWorkbook(const QString &fileName, const QStringList &titles, c
         return failure(ExportStatus::WriteFailed, file.errorString() + QStringLiteral(", ") + zip.error());
     };
     if (!zip.writePart("[Content_Types].xml", kContentTypes) || !zip.writePart("_rels/.rels", kRootRels)
-        || !zip.writePart("xl/workbook.xml", kWorkbook) || !zip.writePart("xl/_rels/workbook.xml.rels", kWorkbookRels)
-        || !zip.writePart("xl/styles.xml", QByteArray(kStyles)))
+        || !zip.writePart("xl/workbook.xml", workbookXml(sheetName))
+        || !zip.writePart("xl/_rels/workbook.xml.rels", kWorkbookRels)
+        || !zip.writePart("xl/styles.xml", QByteArray(styles)))
         return writeFailed();
-
-    const int columns = int(titles.size());
-    QList<QByteArray> letters;
-    for (int c = 0; c < columns; ++c)
-        letters << columnName(c);
-
-    QByteArray out(kSheetStart);
-    out += "<dimension ref=\"A1";
-    if (columns > 1 || rows.rowCount > 0)
-        out += ':' + (columns > 0 ? letters.last() : QByteArray("A")) + QByteArray::number(rows.rowCount + 1);
-    out += "\"/><sheetViews><sheetView tabSelected=\"1\" workbookViewId=\"0\"/></sheetViews>"
-           "<sheetFormatPr defaultRowHeight=\"13.5\"/>";
-    if (columns > 0)
-        out += "<cols><col min=\"1\" max=\"" + QByteArray::number(columns) + "\" width=\"" + kTitleWidth
-               + "\" customWidth=\"1\"/></cols>";
-    out += "<sheetData><row r=\"1\" ht=\"";
-    out += kTitleHeight;
-    out += "\" customHeight=\"1\">";
-    for (int c = 0; c < columns; ++c)
-        appendCell(out, letters.at(c) + '1', '1', titles.at(c));
-    out += "</row>";
-
     if (!zip.beginPart("xl/worksheets/sheet1.xml"))
         return writeFailed();
-    constexpr qsizetype kChunk = 256 * 1024;
-    for (qint64 r = 0; r < rows.rowCount; ++r) {
-        const QByteArray number = QByteArray::number(r + 2);
-        out += "<row r=\"" + number + "\">";
-        for (int c = 0; c < columns; ++c)
-            appendCell(out, letters.at(c) + number, '2', rows.cell(r, c));
-        out += "</row>";
-        if (out.size() >= kChunk) {
-            if (!zip.write(out))
-                return writeFailed();
-            out.clear();
-        }
-        if (progress)
-            progress(r + 1, rows.rowCount);
-    }
-    out += kSheetEnd;
-    if (!zip.write(out) || !zip.endPart() || !zip.close())
+    XmlBuffer out(kChunk + 64 * 1024);
+    out.put(kSheetStart);
+    if (!sheet(out, zip))
+        return writeFailed();
+    out.put(kSheetEnd);
+    if (!zip.write(out.data(), out.size()) || !zip.endPart() || !zip.close())
         return writeFailed();
     if (!file.flush())
         return writeFailed();
@@ -336,6 +438,170 @@ ExportResult writeWorkbook(const QString &fileName, const QStringList &titles, c
     if (file.error() != QFileDevice::NoError)
         return writeFailed();
     return {};
+}
+
+ExportResult writeList(const QString &fileName, const QStringList &titles, const RowSource &rows,
+                       const ExportProgress &progress)
+{
+    return writePackage(fileName, QStringLiteral("Sheet1"), kStyles, [&](XmlBuffer &out, PackageWriter &zip) {
+        const int columns = int(titles.size());
+        QList<QByteArray> letters;
+        for (int c = 0; c < columns; ++c)
+            letters << columnName(c);
+
+        out.put("<dimension ref=\"A1");
+        if (columns > 1 || rows.rowCount > 0) {
+            out.put(':');
+            out.put(columns > 0 ? letters.last() : QByteArray("A"));
+            out.putNumber(rows.rowCount + 1);
+        }
+        out.put("\"/><sheetViews><sheetView tabSelected=\"1\" workbookViewId=\"0\"/></sheetViews>"
+                "<sheetFormatPr defaultRowHeight=\"13.5\"/>");
+        if (columns > 0) {
+            out.put("<cols><col min=\"1\" max=\"");
+            out.putNumber(columns);
+            out.put("\" width=\"");
+            out.put(kTitleWidth);
+            out.put("\" customWidth=\"1\"/></cols>");
+        }
+        out.put("<sheetData><row r=\"1\" ht=\"");
+        out.put(kTitleHeight);
+        out.put("\" customHeight=\"1\">");
+        for (int c = 0; c < columns; ++c)
+            putCell(out, letters.at(c), 1, '1', titles.at(c));
+        out.put("</row>");
+
+        for (qint64 r = 0; r < rows.rowCount; ++r) {
+            out.put("<row r=\"");
+            out.putNumber(r + 2);
+            out.put("\">");
+            for (int c = 0; c < columns; ++c)
+                putCell(out, letters.at(c), r + 2, '2', rows.cell(r, c));
+            out.put("</row>");
+            if (!flushIfFull(out, zip))
+                return false;
+            if (progress)
+                progress(r + 1, rows.rowCount);
+        }
+        out.put("</sheetData>");
+        return true;
+    });
+}
+
+// A width in characters as the file stores it: with the cell padding of
+// the default font (5 pixels of 7 per character), in 1/256 steps.
+QByteArray storedWidth(double characters)
+{
+    const double stored = std::floor((characters * 7 + 5) / 7 * 256) / 256;
+    return QByteArray::number(stored, 'g', 12);
+}
+
+// Days since 1899-12-30 for "yyyy-MM-dd" from 1900-03-01 on; -1 otherwise.
+qint64 dateSerial(const QString &text)
+{
+    if (text.size() != 10)
+        return -1;
+    const QDate date = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
+    if (!date.isValid() || date < QDate(1900, 3, 1) || date.year() > 9999)
+        return -1;
+    return QDate(1899, 12, 30).daysTo(date);
+}
+
+ExportResult writeTemplate(const QString &fileName, const TemplateSheet &sheet)
+{
+    return writePackage(fileName, sheet.name, kTemplateStyles, [&](XmlBuffer &out, PackageWriter &) {
+        const int columns = int(sheet.columns.size());
+        QList<QByteArray> letters;
+        for (int c = 0; c < columns; ++c)
+            letters << columnName(c);
+        const auto style = [&](int c) { return sheet.columns.at(c).kind == ColumnKind::Date ? '3' : '2'; };
+
+        out.put("<dimension ref=\"A1");
+        if (columns > 1 || !sheet.rows.isEmpty()) {
+            out.put(':');
+            out.put(columns > 0 ? letters.last() : QByteArray("A"));
+            out.putNumber(sheet.rows.size() + 1);
+        }
+        // The title row stays in view while rows are filled in.
+        out.put("\"/><sheetViews><sheetView tabSelected=\"1\" workbookViewId=\"0\">"
+                "<pane ySplit=\"1\" topLeftCell=\"A2\" activePane=\"bottomLeft\" state=\"frozen\"/>"
+                "<selection pane=\"bottomLeft\" activeCell=\"A2\" sqref=\"A2\"/></sheetView></sheetViews>"
+                "<sheetFormatPr defaultRowHeight=\"13.5\"/>");
+        if (columns > 0) {
+            // Each column keeps its format for the rows typed in later.
+            out.put("<cols>");
+            for (int c = 0; c < columns; ++c) {
+                out.put("<col min=\"");
+                out.putNumber(c + 1);
+                out.put("\" max=\"");
+                out.putNumber(c + 1);
+                out.put("\" width=\"");
+                out.put(storedWidth(sheet.columns.at(c).width));
+                out.put("\" style=\"");
+                out.put(style(c));
+                out.put("\" customWidth=\"1\"/>");
+            }
+            out.put("</cols>");
+        }
+        out.put("<sheetData><row r=\"1\" ht=\"");
+        out.put(kTemplateTitleHeight);
+        out.put("\" customHeight=\"1\">");
+        for (int c = 0; c < columns; ++c)
+            putCell(out, letters.at(c), 1, '1', sheet.columns.at(c).title);
+        out.put("</row>");
+        for (qint64 r = 0; r < sheet.rows.size(); ++r) {
+            const QStringList &cells = sheet.rows.at(r);
+            out.put("<row r=\"");
+            out.putNumber(r + 2);
+            out.put("\">");
+            for (int c = 0; c < columns; ++c) {
+                const QString text = cells.value(c);
+                const qint64 serial = style(c) == '3' ? dateSerial(text) : -1;
+                if (serial < 0) {
+                    putCell(out, letters.at(c), r + 2, style(c), text);
+                    continue;
+                }
+                out.put("<c r=\"");
+                out.put(letters.at(c));
+                out.putNumber(r + 2);
+                out.put("\" s=\"3\"><v>");
+                out.putNumber(serial);
+                out.put("</v></c>");
+            }
+            out.put("</row>");
+        }
+        out.put("</sheetData>");
+        return true;
+    });
+}
+
+// Runs write on a new file next to the target and moves the result over
+// the target; on failure the target is left as it was and nothing stays.
+ExportResult writeAside(const QString &path, const std::function<ExportResult(const QString &)> &write)
+{
+    // Writing through a link writes the file it points to.
+    QFileInfo target(path);
+    if (target.isSymLink() && target.exists())
+        target = QFileInfo(target.canonicalFilePath());
+    const bool existed = target.exists();
+    if (!CanReplace(target.filePath()))
+        return failure(ExportStatus::FileInUse, target.filePath() + QStringLiteral(" cannot be opened for writing"));
+
+    QString error;
+    const QString temp = reserveTempFile(target, &error);
+    if (temp.isEmpty())
+        return failure(ExportStatus::WriteFailed, error);
+
+    ExportResult result = write(temp);
+    if (result.ok()) {
+        if (existed)
+            QFile::setPermissions(temp, QFile::permissions(target.filePath()));
+        if (!replaceFile(temp, target.absoluteFilePath(), &error))
+            result = failure(ExportStatus::WriteFailed, target.filePath() + QStringLiteral(": ") + error);
+    }
+    if (!result.ok())
+        QFile::remove(temp);
+    return result;
 }
 
 } // namespace
@@ -362,29 +628,14 @@ ExportResult ExportWorkbook(const QString &path, const QStringList &titles, cons
     if (titles.size() > kMaxColumns || rows.rowCount > kMaxDataRows || rows.rowCount < 0)
         return failure(ExportStatus::WriteFailed, QStringLiteral("more rows or columns than a worksheet holds"));
 
-    // Writing through a link writes the file it points to.
-    QFileInfo target(path);
-    if (target.isSymLink() && target.exists())
-        target = QFileInfo(target.canonicalFilePath());
-    const bool existed = target.exists();
-    if (!CanReplace(target.filePath()))
-        return failure(ExportStatus::FileInUse, target.filePath() + QStringLiteral(" cannot be opened for writing"));
+    return writeAside(path, [&](const QString &temp) { return writeList(temp, titles, rows, progress); });
+}
 
-    QString error;
-    const QString temp = reserveTempFile(target, &error);
-    if (temp.isEmpty())
-        return failure(ExportStatus::WriteFailed, error);
-
-    ExportResult result = writeWorkbook(temp, titles, rows, progress);
-    if (result.ok()) {
-        if (existed)
-            QFile::setPermissions(temp, QFile::permissions(target.filePath()));
-        if (!replaceFile(temp, target.absoluteFilePath(), &error))
-            result = failure(ExportStatus::WriteFailed, target.filePath() + QStringLiteral(": ") + error);
-    }
-    if (!result.ok())
-        QFile::remove(temp);
-    return result;
+ExportResult WriteTemplate(const QString &path, const TemplateSheet &sheet)
+{
+    if (sheet.columns.size() > kMaxColumns || sheet.rows.size() > kMaxDataRows)
+        return failure(ExportStatus::WriteFailed, QStringLiteral("more rows or columns than a worksheet holds"));
+    return writeAside(path, [&](const QString &temp) { return writeTemplate(temp, sheet); });
 }
 
 } // namespace cg::Sheet

@@ -51,6 +51,30 @@ constexpr int kMaxCellText = 32767;
 ExportResult ExportWorkbook(const QString &path, const QStringList &titles, const RowSource &rows,
                             const ExportProgress &progress = {});
 
+// A workbook for people to fill in: one sheet with the titles in row 1
+// (text format, centred both ways, wrapped, thin borders, the row frozen
+// above the rest), each column formatted as text or as dates with its own
+// width, and some example rows below.
+enum class ColumnKind { Text, Date };
+
+struct TemplateColumn {
+    QString title;
+    double width = 20;                   // in characters of the default font
+    ColumnKind kind = ColumnKind::Text;  // the format of the whole column
+};
+
+struct TemplateSheet {
+    QString name = QStringLiteral("Sheet1");
+    QList<TemplateColumn> columns;
+    // Example rows from row 2. In a date column a text "yyyy-MM-dd" (from
+    // 1900-03-01 on) is stored as that date; every other text as text.
+    QList<QStringList> rows;
+};
+
+// Writes the template the way ExportWorkbook writes a list: aside first,
+// then moved over the target. Statuses as there, never Busy.
+ExportResult WriteTemplate(const QString &path, const TemplateSheet &sheet);
+
 // True when the file does not exist or can be opened for writing (without
 // changing it). A file another program holds locked fails here.
 bool CanReplace(const QString &path);

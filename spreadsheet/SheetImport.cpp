@@ -1,4 +1,5 @@
 #include "spreadsheet/SheetImport.h"
+#include "spreadsheet/XmlScanner.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -170,6 +171,19 @@ int columnOf(QStringView ref)
     return i == 0 || col > 16384 ? 0 : col;
 }
 
+int columnOf(QByteArrayView ref)
+{
+    int col = 0;
+    qsizetype i = 0;
+    for (; i < ref.size() && i < 4; ++i) {
+        const char c = ref.at(i) & ~0x20;   // upper case
+        if (c < 'A' || c > 'Z')
+            break;
+        col = col * 26 + (c - 'A' + 1);
+    }
+    return i == 0 || col > 16384 ? 0 : col;
+}
+
 // "worksheets/sheet1.xml" seen from "xl" -> "xl/worksheets/sheet1.xml".
 QString resolvePart(const QString &baseDir, const QString &target)
 {
@@ -311,6 +325,36 @@ private:
                                                  .arg(name)
                                                  .arg(xml.lineNumber())
                                                  .arg(xml.errorString()));
+        if (!part.finish())
+            return fail(ReadStatus::Damaged, name + QStringLiteral(": checksum mismatch"));
+        return true;
+    }
+
+    // Runs scan over one part with the quick reader. A part in another
+    // encoding than UTF-8 is not scanned: *otherEncoding tells the caller to
+    // parse it with parsePart instead.
+    template <typename Scan> bool scanPart(const QString &name, Scan &&scan, bool *otherEncoding)
+    {
+        *otherEncoding = false;
+        if (!hasPart(name))
+            return fail(ReadStatus::Damaged, name + QStringLiteral(" is missing"));
+        QuaZipFileInfo64 info;
+        if (m_zip.getCurrentFileInfo(&info) && qint64(info.uncompressedSize) > m_budget)
+            return fail(ReadStatus::TooLarge, name + QStringLiteral(" unpacks beyond the limit"));
+        BoundedPart part(&m_zip, &m_budget);
+        if (!part.start())
+            return fail(ReadStatus::Damaged, name + QStringLiteral(" cannot be unpacked"));
+        XmlScanner xml(&part);
+        if (xml.otherEncoding()) {
+            *otherEncoding = true;
+            part.finish();
+            return false;
+        }
+        scan(xml);
+        if (part.overBudget())
+            return fail(ReadStatus::TooLarge, name + QStringLiteral(" unpacks beyond the limit"));
+        if (xml.hasError())
+            return fail(ReadStatus::Damaged, name + QStringLiteral(": ") + xml.errorString());
         if (!part.finish())
             return fail(ReadStatus::Damaged, name + QStringLiteral(": checksum mismatch"));
         return true;
@@ -459,10 +503,40 @@ private:
         return decodeEscapes(text);
     }
 
+    // The same with the quick reader.
+    static QString richText(XmlScanner &xml)
+    {
+        QString text;
+        while (xml.readNextStartElement()) {
+            if (xml.isName("t")) {
+                text += xml.readElementText();
+            } else if (xml.isName("r")) {
+                while (xml.readNextStartElement()) {
+                    if (xml.isName("t"))
+                        text += xml.readElementText();
+                    else
+                        xml.skipCurrentElement();
+                }
+            } else {
+                xml.skipCurrentElement();
+            }
+        }
+        return decodeEscapes(text);
+    }
+
     bool readSharedStrings()
     {
         if (m_stringsPart.isEmpty())
             return true;
+        bool otherEncoding = false;
+        const bool scanned = scanPart(m_stringsPart, [&](XmlScanner &xml) {
+            while (xml.next() != XmlScanner::Token::EndOfDocument && !xml.hasError()) {
+                if (xml.token() == XmlScanner::Token::StartElement && xml.isName("si"))
+                    m_strings << richText(xml);
+            }
+        }, &otherEncoding);
+        if (!otherEncoding)
+            return scanned;
         return parsePart(m_stringsPart, [&](QXmlStreamReader &xml) {
             while (next(xml)) {
                 if (xml.isStartElement() && xml.name() == QLatin1String("si"))
@@ -471,29 +545,50 @@ private:
         });
     }
 
-    QString cellText(QStringView type, const QString &value, const QString &inlineText, int style,
-                     QXmlStreamReader &xml)
+    // The cell types of the t attribute; anything else reads as a number.
+    enum class CellType { Number, Shared, Inline, Formula, Boolean, Error, Date };
+
+    template <typename Text> static CellType cellType(const Text &t)
     {
-        if (type == u"s") {
+        if (t == "s")
+            return CellType::Shared;
+        if (t == "inlineStr")
+            return CellType::Inline;
+        if (t == "str")
+            return CellType::Formula;
+        if (t == "b")
+            return CellType::Boolean;
+        if (t == "e")
+            return CellType::Error;
+        if (t == "d")
+            return CellType::Date;
+        return CellType::Number;
+    }
+
+    // The text of a cell; an error (a shared string that does not exist)
+    // goes to *error.
+    QString cellText(CellType type, const QString &value, const QString &inlineText, int style, QString *error)
+    {
+        if (type == CellType::Shared) {
             if (value.isEmpty())
                 return QString();
             bool ok = false;
             const qint64 index = value.toLongLong(&ok);
             if (!ok || index < 0 || index >= m_strings.size()) {
-                xml.raiseError(QStringLiteral("shared string %1 does not exist").arg(value));
+                *error = QStringLiteral("shared string %1 does not exist").arg(value);
                 return QString();
             }
             return m_strings.at(index);
         }
-        if (type == u"inlineStr")
+        if (type == CellType::Inline)
             return inlineText;
-        if (type == u"str")
+        if (type == CellType::Formula)
             return decodeEscapes(value);
-        if (type == u"b")
+        if (type == CellType::Boolean)
             return value == u"1" ? QStringLiteral("TRUE") : value == u"0" ? QStringLiteral("FALSE") : value;
-        if (type == u"e")
+        if (type == CellType::Error)
             return value;
-        if (type == u"d") {
+        if (type == CellType::Date) {
             const QDateTime when = QDateTime::fromString(value, Qt::ISODate);
             if (!when.isValid())
                 return value;
@@ -540,7 +635,7 @@ private:
             const int ref = columnOf(a.value(QLatin1String("r")));
             const int column = ref > 0 ? ref : lastColumn + 1;
             lastColumn = column;
-            const QString type = a.value(QLatin1String("t")).toString();
+            const CellType type = cellType(a.value(QLatin1String("t")).toLatin1());
             const int style = a.hasAttribute(QLatin1String("s")) ? a.value(QLatin1String("s")).toInt() : 0;
             QString value, inlineText;
             while (xml.readNextStartElement()) {
@@ -551,14 +646,110 @@ private:
                 else
                     xml.skipCurrentElement();
             }
-            if (column <= m_columns)
-                cells[column - 1] = cellText(type, value, inlineText, style, xml);
+            if (column <= m_columns) {
+                QString error;
+                cells[column - 1] = cellText(type, value, inlineText, style, &error);
+                if (!error.isEmpty())
+                    xml.raiseError(error);
+            }
         }
         return cells;
     }
 
+    // The same with the quick reader.
+    QStringList readRow(XmlScanner &xml)
+    {
+        QStringList cells(m_columns);
+        int lastColumn = 0;
+        while (xml.readNextStartElement()) {
+            if (!xml.isName("c")) {
+                xml.skipCurrentElement();
+                continue;
+            }
+            const int ref = columnOf(xml.attribute("r"));
+            const int column = ref > 0 ? ref : lastColumn + 1;
+            lastColumn = column;
+            if (column > m_columns) {
+                xml.skipCurrentElement();
+                continue;
+            }
+            const CellType type = cellType(xml.attribute("t"));
+            const QByteArrayView s = xml.attribute("s");
+            const int style = s.isNull() ? 0 : s.toByteArray().toInt();
+            QString value, inlineText;
+            while (xml.readNextStartElement()) {
+                if (xml.isName("v"))
+                    value = xml.readElementText();
+                else if (xml.isName("is"))
+                    inlineText = richText(xml);
+                else
+                    xml.skipCurrentElement();
+            }
+            if (xml.hasError())
+                break;
+            QString error;
+            cells[column - 1] = cellText(type, value, inlineText, style, &error);
+            if (!error.isEmpty()) {
+                xml.raiseError(error);
+                break;
+            }
+        }
+        return cells;
+    }
+
+    // Takes a row read from the sheet: false when it is blank (the data end).
+    bool takeRow(QStringList cells)
+    {
+        qsizetype first = 0;
+        while (first < cells.size() && IsBlank(cells.at(first)))
+            ++first;
+        if (first == cells.size())
+            return false;
+        for (qsizetype k = 0; k < first; ++k)
+            cells[k].clear();
+        m_result.rows.append(std::move(cells));
+        if (m_options.progress)
+            m_options.progress(m_result.rows.size());
+        return true;
+    }
+
     void readSheet()
     {
+        bool otherEncoding = false;
+        scanPart(m_sheetPart, [&](XmlScanner &xml) {
+            qint64 expected = 2, lastRow = 0;
+            bool inData = false;
+            for (;;) {
+                const XmlScanner::Token token = xml.next();
+                if (token == XmlScanner::Token::EndOfDocument || token == XmlScanner::Token::Invalid)
+                    return;
+                if (token == XmlScanner::Token::EndElement && xml.isName("sheetData"))
+                    return;
+                if (token != XmlScanner::Token::StartElement)
+                    continue;
+                if (xml.isName("sheetData")) {
+                    inData = true;
+                    continue;
+                }
+                if (!inData || !xml.isName("row"))
+                    continue;
+                bool ok = false;
+                const qint64 r = xml.attribute("r").toByteArray().toLongLong(&ok);
+                lastRow = ok && r > 0 ? r : lastRow + 1;
+                if (lastRow < expected) {
+                    xml.skipCurrentElement();
+                    continue;
+                }
+                if (lastRow > expected)
+                    return;  // row `expected` is missing, so blank
+                QStringList cells = readRow(xml);
+                if (xml.hasError() || !takeRow(std::move(cells)))
+                    return;
+                ++expected;
+            }
+        }, &otherEncoding);
+        if (!otherEncoding)
+            return;
         parsePart(m_sheetPart, [&](QXmlStreamReader &xml) {
             qint64 expected = 2, lastRow = 0;
             bool inData = false;
@@ -583,19 +774,9 @@ private:
                 if (lastRow > expected)
                     return;  // row `expected` is missing, so blank
                 QStringList cells = readRow(xml);
-                if (xml.hasError())
+                if (xml.hasError() || !takeRow(std::move(cells)))
                     return;
-                qsizetype first = 0;
-                while (first < cells.size() && IsBlank(cells.at(first)))
-                    ++first;
-                if (first == cells.size())
-                    return;
-                for (qsizetype k = 0; k < first; ++k)
-                    cells[k].clear();
-                m_result.rows.append(std::move(cells));
                 ++expected;
-                if (m_options.progress)
-                    m_options.progress(m_result.rows.size());
             }
         });
     }

@@ -31,10 +31,13 @@ public:
     {
         setObjectName(QStringLiteral("窗口_导出进度"));
         setWindowTitle(kProgressCaption);
-        setFixedSize(357, 49);
+        // The caption carries the percentage; the window is just the bar
+        // (357 × 49 with the caption and frame around it).
+        setFixedSize(354, 20);
         m_bar = new QProgressBar(this);
         m_bar->setObjectName(QStringLiteral("进度条1"));
         m_bar->setGeometry(0, 0, 354, 20);
+        m_bar->setTextVisible(false);
         m_bar->setRange(0, int(qMax<qint64>(total, 1)));
         m_bar->setValue(0);
         show();

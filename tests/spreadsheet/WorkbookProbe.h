@@ -3,6 +3,8 @@
 // and writer of workbooks, and hand-made packages for what it cannot write.
 
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QJsonDocument>
 #include <QList>
 #include <QPair>
@@ -26,6 +28,93 @@ inline QJsonDocument python(const QString &script, const QStringList &args = {})
         return QJsonDocument();
     }
     return QJsonDocument::fromJson(p.readAllStandardOutput());
+}
+
+// Every cell of the first sheet as openpyxl sees it: value (dates as ISO
+// text), type, number format, font, borders, fill and alignment; the sheet's
+// name and frozen cell, the column ranges with width and number format, and
+// the row heights.
+inline const QString kDumpScript = QStringLiteral(R"(
+import sys, json, datetime, openpyxl
+wb = openpyxl.load_workbook(sys.argv[1])
+ws = wb.worksheets[0]
+sides = ("left", "right", "top", "bottom")
+def colour(c):
+    return c.rgb if c is not None and c.type == "rgb" else None
+def value(v):
+    return v.isoformat() if isinstance(v, (datetime.datetime, datetime.date)) else v
+rows = []
+for row in ws.iter_rows():
+    rows.append([{"v": value(c.value), "t": c.data_type, "fmt": c.number_format, "date": c.is_date,
+                  "bold": bool(c.font.b),
+                  "border": [getattr(c.border, s).style for s in sides],
+                  "bcolour": [colour(getattr(c.border, s).color) for s in sides],
+                  "fill": c.fill.patternType, "fcolour": colour(c.fill.fgColor),
+                  "align": [c.alignment.horizontal, c.alignment.vertical, bool(c.alignment.wrap_text)]}
+                 for c in row])
+cols = [[d.min, d.max, d.width, d.number_format] for d in ws.column_dimensions.values() if d.min]
+heights = {str(k): d.height for k, d in ws.row_dimensions.items() if d.height}
+print(json.dumps({"sheets": len(wb.worksheets), "name": ws.title, "frozen": ws.freeze_panes,
+                  "rows": rows, "cols": cols, "heights": heights}))
+)");
+
+inline QJsonObject dumpWorkbook(const QString &path) { return python(kDumpScript, {path}).object(); }
+
+// The values of a dumped row as texts; "<none>" for an empty cell.
+inline QStringList values(const QJsonArray &row)
+{
+    QStringList out;
+    for (const auto &c : row)
+        out << c.toObject().value(QStringLiteral("v")).toString(QStringLiteral("<none>"));
+    return out;
+}
+
+// The dumped title row of an exported list: the titles, each cell text
+// format, bold, thin grey borders and the light fill; the columns 20 wide
+// and row 1 18 high.
+inline void checkExportTitles(const QJsonObject &book, const QStringList &titles)
+{
+    const QJsonArray row = book.value(QStringLiteral("rows")).toArray().at(0).toArray();
+    QCOMPARE(values(row), titles);
+    for (const auto &c : row) {
+        const QJsonObject cell = c.toObject();
+        QCOMPARE(cell.value(QStringLiteral("fmt")).toString(), QStringLiteral("@"));
+        QVERIFY(cell.value(QStringLiteral("bold")).toBool());
+        QCOMPARE(cell.value(QStringLiteral("border")).toArray(), QJsonArray({"thin", "thin", "thin", "thin"}));
+        QCOMPARE(cell.value(QStringLiteral("bcolour")).toArray(),
+                 QJsonArray({"FFC5C5C5", "FFC5C5C5", "FFC5C5C5", "FFC5C5C5"}));
+        QCOMPARE(cell.value(QStringLiteral("fill")).toString(), QStringLiteral("solid"));
+        QCOMPARE(cell.value(QStringLiteral("fcolour")).toString(), QStringLiteral("FFE5F9F9"));
+    }
+    const QJsonArray cols = book.value(QStringLiteral("cols")).toArray();
+    QCOMPARE(cols.size(), 1);
+    QCOMPARE(cols.at(0).toArray().at(0).toInt(), 1);
+    QCOMPARE(cols.at(0).toArray().at(1).toInt(), int(titles.size()));
+    const double width = cols.at(0).toArray().at(2).toDouble();
+    QVERIFY2(width >= 20 && width < 21, qPrintable(QString::number(width)));
+    QCOMPARE(book.value(QStringLiteral("heights")).toObject().value(QStringLiteral("1")).toDouble(), 18.0);
+}
+
+// The dumped data rows of an exported list: each cell text, in text format
+// and without other formatting.
+inline void checkExportRows(const QJsonObject &book, const QList<QStringList> &rows)
+{
+    const QJsonArray sheet = book.value(QStringLiteral("rows")).toArray();
+    QCOMPARE(sheet.size(), rows.size() + 1);
+    for (int r = 0; r < rows.size(); ++r) {
+        const QJsonArray row = sheet.at(r + 1).toArray();
+        QStringList expected = rows.at(r);
+        expected.replaceInStrings(QRegularExpression(QStringLiteral("^$")), QStringLiteral("<none>"));
+        QCOMPARE(values(row).mid(0, expected.size()), expected);
+        for (const auto &c : row) {
+            const QJsonObject cell = c.toObject();
+            QCOMPARE(cell.value(QStringLiteral("fmt")).toString(), QStringLiteral("@"));
+            QVERIFY(!cell.value(QStringLiteral("bold")).toBool());
+            QVERIFY(cell.value(QStringLiteral("fill")).isNull());
+            if (!cell.value(QStringLiteral("v")).isNull())
+                QCOMPARE(cell.value(QStringLiteral("t")).toString(), QStringLiteral("s"));
+        }
+    }
 }
 
 using Parts = QList<QPair<QString, QByteArray>>;

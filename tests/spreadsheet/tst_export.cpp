@@ -20,35 +20,8 @@ const QStringList kContractTitles = {
     "生效日期", "失效日期", "合同总金额", "付款方式", "第一次付款", "第二次付款", "第三次付款", "第四次付款",
     "剩余尾款", "税率", "附件"};
 
-// Every cell of the first sheet with its value, type and formatting; the
-// column ranges with their widths and the row heights.
-const QString kDump = QStringLiteral(R"(
-import sys, json, openpyxl
-wb = openpyxl.load_workbook(sys.argv[1])
-ws = wb.worksheets[0]
-sides = ("left", "right", "top", "bottom")
-def colour(c):
-    return c.rgb if c is not None else None
-rows = []
-for row in ws.iter_rows():
-    rows.append([{"v": c.value, "t": c.data_type, "fmt": c.number_format, "bold": bool(c.font.b),
-                  "border": [getattr(c.border, s).style for s in sides],
-                  "bcolour": [colour(getattr(c.border, s).color) for s in sides],
-                  "fill": c.fill.patternType, "fcolour": colour(c.fill.fgColor)} for c in row])
-cols = [[d.min, d.max, d.width] for d in ws.column_dimensions.values() if d.min]
-heights = {str(k): d.height for k, d in ws.row_dimensions.items() if d.height}
-print(json.dumps({"sheets": len(wb.worksheets), "rows": rows, "cols": cols, "heights": heights}))
-)");
-
-QJsonObject dump(const QString &path) { return probe::python(kDump, {path}).object(); }
-
-QStringList values(const QJsonArray &row)
-{
-    QStringList out;
-    for (const auto &c : row)
-        out << c.toObject().value("v").toString(QStringLiteral("<none>"));
-    return out;
-}
+QJsonObject dump(const QString &path) { return probe::dumpWorkbook(path); }
+using probe::values;
 
 struct MessageRecording {
     MessageRecording()
@@ -87,6 +60,7 @@ private slots:
     void refusesFileInUseAndSecondExport();
     void dialogueMessages();
     void progressCaptions();
+    void templateDatesAndTexts();
 };
 
 void TestExport::titleRowFormatAndTextCells()
@@ -117,15 +91,8 @@ void TestExport::titleRowFormatAndTextCells()
     QCOMPARE(second.mid(6, 3), QStringList({"第二行产品", "2", "个"}));
     QCOMPARE(second.count("<none>"), 18);
 
-    for (const auto &c : sheet.at(0).toArray()) {
-        const QJsonObject cell = c.toObject();
-        QCOMPARE(cell.value("fmt").toString(), "@");
-        QVERIFY(cell.value("bold").toBool());
-        QCOMPARE(cell.value("border").toArray(), QJsonArray({"thin", "thin", "thin", "thin"}));
-        QCOMPARE(cell.value("bcolour").toArray(), QJsonArray({"FFC5C5C5", "FFC5C5C5", "FFC5C5C5", "FFC5C5C5"}));
-        QCOMPARE(cell.value("fill").toString(), "solid");
-        QCOMPARE(cell.value("fcolour").toString(), "FFE5F9F9");
-    }
+    // Width 20 as Excel stores it (plus its cell padding) for columns A to U.
+    probe::checkExportTitles(book, kContractTitles);
     for (int r = 1; r <= 2; ++r) {
         for (const auto &c : sheet.at(r).toArray()) {
             const QJsonObject cell = c.toObject();
@@ -137,13 +104,6 @@ void TestExport::titleRowFormatAndTextCells()
                 QCOMPARE(cell.value("t").toString(), "s");
         }
     }
-    // Width 20 as Excel stores it (plus its cell padding) for columns A to U.
-    const QJsonArray cols = book.value("cols").toArray();
-    QCOMPARE(cols.size(), 1);
-    QCOMPARE(cols.at(0).toArray().at(0).toInt(), 1);
-    QCOMPARE(cols.at(0).toArray().at(1).toInt(), 21);
-    const double width = cols.at(0).toArray().at(2).toDouble();
-    QVERIFY2(width >= 20 && width < 21, qPrintable(QString::number(width)));
     QCOMPARE(book.value("heights").toObject(), QJsonObject({{"1", 18}}));
 }
 
@@ -287,6 +247,38 @@ void TestExport::progressCaptions()
     QCOMPARE(recorder.captions, QStringList({"正在导出，请稍候......", "正在导出，请稍候......(33%）",
                                             "正在导出，请稍候......(66%）", "正在导出，请稍候......(100%）"}));
     QCOMPARE(ExportProgressCaption(5, 10), "正在导出，请稍候......(50%）");
+}
+
+// A date column stores what reads as a date as a date; anything else, and
+// every text column, as text. Our reader gives the same texts back.
+void TestExport::templateDatesAndTexts()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("模板.xlsx");
+    Sheet::TemplateSheet sheet;
+    sheet.name = "A&B<表>";
+    sheet.columns = {{"编号", 7.375, Sheet::ColumnKind::Text}, {"日期", 11, Sheet::ColumnKind::Date}};
+    sheet.rows = {{"2024-03-01", "2024-03-01"}, {"0012", "2024-02-30"}, {"", "1900-01-01"}, {"x", ""}};
+    QVERIFY(Sheet::WriteTemplate(path, sheet).ok());
+
+    const QJsonObject book = dump(path);
+    QCOMPARE(book.value("name").toString(), "A&B<表>");
+    const QJsonArray rows = book.value("rows").toArray();
+    QCOMPARE(rows.size(), 5);
+    const auto cell = [&](int r, int c) { return rows.at(r).toArray().at(c).toObject(); };
+    QCOMPARE(cell(1, 0).value("v").toString(), "2024-03-01");
+    QCOMPARE(cell(1, 0).value("fmt").toString(), "@");
+    QCOMPARE(cell(1, 1).value("v").toString(), "2024-03-01T00:00:00");
+    QVERIFY(cell(1, 1).value("date").toBool());
+    for (int r = 2; r <= 3; ++r)
+        QCOMPARE(cell(r, 1).value("t").toString(), "s");
+    // Width 7.375 as stored with the cell padding.
+    QCOMPARE(book.value("cols").toArray().at(0).toArray().at(2).toDouble(), 8.0859375);
+
+    const auto read = Sheet::ReadFirstSheet(path, 2);
+    QVERIFY2(read.ok(), qPrintable(read.detail));
+    QCOMPARE(read.rows, (QList<QStringList>{{"2024-03-01", "2024-03-01"}, {"0012", "2024-02-30"},
+                                           {"", "1900-01-01"}, {"x", ""}}));
 }
 
 QTEST_MAIN(TestExport)

@@ -70,6 +70,7 @@ private slots:
     void valuesWrittenByOpenpyxl();
     void handMadePackage();
     void blankRowsEndTheData();
+    void xmlAsWriterMayPutIt();
     void unreadableFiles();
     void numberAndDateTexts();
     void importDialogue();
@@ -157,6 +158,58 @@ void TestImport::blankRowsEndTheData()
     QCOMPARE(result.rows, QList<QStringList>({{"", "7", "\u3000"}, {"x", "", ""}}));
     QVERIFY(Sheet::IsBlank(" \u3000"));
     QVERIFY(!Sheet::IsBlank("\t"));
+}
+
+// The worksheet XML as other writers put it: prefixes, single quotes, '>'
+// inside a value, comments, processing instructions, CDATA, entities and
+// character references, "\r\n" line ends. The same sheet in UTF-16 gives
+// the same rows; broken XML is refused.
+void TestImport::xmlAsWriterMayPutIt()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("xml.xlsx");
+    const QByteArray rows =
+        "<x:row r='1'><x:c r='A1' t='inlineStr'><x:is><x:t>标题</x:t></x:is></x:c></x:row>\r\n"
+        "<!-- a comment with <tags> --><?pi data?>"
+        "<x:row r=\"2\" x14ac:dyDescent=\"a>b\"><x:c r=\"A2\" t=\"inlineStr\"><x:is><x:t>a&amp;b &lt;c&gt; &quot;&apos;</x:t></x:is></x:c>"
+        "<x:c r=\"B2\" t=\"inlineStr\"><x:is><x:t><![CDATA[<&>]]>&#x4E2D;&#25991;</x:t></x:is></x:c>"
+        "<x:c r=\"C2\" t=\"inlineStr\"><x:is><x:t xml:space=\"preserve\">一\r\n二\r三&#13;</x:t></x:is></x:c>"
+        "<x:c r=\"D2\" s=\"0\"/><x:c r=\"E2\"><x:f>1+1</x:f><x:v>2</x:v></x:c></x:row>\r\n"
+        "<x:row r=\"3\"><x:c r=\"A3\" t=\"inlineStr\"><x:is><x:t>  </x:t></x:is></x:c></x:row>";
+    const auto sheet = [&](const QByteArray &declaration, const QByteArray &data) {
+        return declaration + "<x:worksheet xmlns:x=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+            "xmlns:x14ac=\"http://schemas.microsoft.com/office/spreadsheetml/2009/9/ac\">"
+            "<x:sheetData>" + data + "</x:sheetData></x:worksheet>";
+    };
+    const auto read = [&](const QByteArray &sheetBytes) {
+        const auto parts = probe::package("", "<sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/>",
+                                          probe::rel("rId1", "worksheet", "worksheets/sheet1.xml"),
+                                          {{"xl/worksheets/sheet1.xml", sheetBytes}});
+        return probe::writeZip(path, parts) ? Sheet::ReadFirstSheet(path, 5)
+                                            : Sheet::ReadResult{ReadStatus::CannotOpen, "", {}};
+    };
+    const QList<QStringList> expected = {{"a&b <c> \"'", "<&>中文", "一\n二\n三\r", "", "2"}};
+
+    auto result = read(sheet("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n", rows));
+    QVERIFY2(result.ok(), qPrintable(result.detail));
+    QCOMPARE(result.rows, expected);
+    const QString utf16 = QString::fromUtf8(sheet("<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n", rows));
+    QByteArray bytes("\xFF\xFE");
+    bytes.append(reinterpret_cast<const char *>(utf16.utf16()), utf16.size() * 2);
+    result = read(bytes);
+    QVERIFY2(result.ok(), qPrintable(result.detail));
+    QCOMPARE(result.rows, expected);
+
+    for (const QByteArray &broken :
+         {QByteArray("<x:row r=\"2\"><x:c t=\"inlineStr\"><x:is><x:t>&nbsp;</x:t></x:is></x:c></x:row>"),
+          QByteArray("<x:row r=\"2\"><x:c><x:v>1</x:v></x:row>"),
+          QByteArray("<x:row r=\"2\"><x:c t=\"inlineStr\"><x:is><x:t>&#0;</x:t></x:is></x:c></x:row>"),
+          QByteArray("<x:row r=\"2\"><x:c r=A2><x:v>1</x:v></x:c></x:row>"),
+          QByteArray("<!DOCTYPE x><x:row r=\"2\"/>")}) {
+        result = read(sheet("", broken));
+        QVERIFY2(result.status == ReadStatus::Damaged, broken.constData());
+        QVERIFY(result.rows.isEmpty());
+    }
 }
 
 void TestImport::unreadableFiles()
