@@ -197,6 +197,19 @@ void TestEnv::addUser(const QString &name, const QString &password, const QStrin
                          values));
 }
 
+bool TestEnv::refuse(const QString &table, const QString &event)
+{
+    const QString trigger = QStringLiteral("refuse_%1_%2").arg(table, event);
+    if (db().backend() == cg::Backend::PostgreSql)
+        return db().execute(QStringLiteral("create or replace function cgtest_refuse() returns trigger language plpgsql "
+                                           "as $$ begin raise exception 'refused'; end $$"))
+            && db().execute(QStringLiteral("create trigger %1 before %2 on %3 for each row execute function "
+                                           "cgtest_refuse()")
+                                .arg(trigger, event, table));
+    return db().execute(QStringLiteral("create trigger %1 before %2 on %3 begin select raise(abort,'refused'); end")
+                            .arg(trigger, event, table));
+}
+
 QList<QStringList> TestEnv::rows(const QString &sql, const QVariantList &params)
 {
     QList<QStringList> out;

@@ -55,6 +55,10 @@ public:
     // Adds a user with the given password and the flags listed set to '1'.
     void addUser(const QString &name, const QString &password, const QStringList &grantedFlags);
 
+    // Makes the database refuse every insert, update or delete (event) on
+    // the table, as a trigger that raises an error.
+    [[nodiscard]] bool refuse(const QString &table, const QString &event);
+
     // Rows of a SELECT as lists of texts.
     QList<QStringList> rows(const QString &sql, const QVariantList &params = {});
     // The rzb rows as "状态|内容描述|操作模块", oldest first.
