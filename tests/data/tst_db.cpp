@@ -9,6 +9,7 @@
 #include <QThread>
 #include <QtTest>
 #include <algorithm>
+#include <tuple>
 #include <atomic>
 
 using namespace cg;
@@ -62,6 +63,7 @@ private Q_SLOTS:
     void secondWriterWaitsForTheWriteLock();
     void concurrentReadThenWriteUnitsDoNotFail();
     void failedStatementsAreLoggedWithoutValues();
+    void serverAddressNamesTheBackend();
     void passwordDigestIsMd5OfGbkBytes();
     void committedSetupScriptIsCurrent();
 };
@@ -396,6 +398,40 @@ void TstDb::failedStatementsAreLoggedWithoutValues()
     QVERIFY(lines.at(1).contains(QLatin1String("no_such_column")));
     for (const QString &line : lines)
         QVERIFY2(!line.contains(secret), qPrintable(line));
+}
+
+void TstDb::serverAddressNamesTheBackend()
+{
+    QCOMPARE(DbConnection::backendOf(QStringLiteral("SQLite")), Backend::Sqlite);
+    QCOMPARE(DbConnection::backendOf(QStringLiteral("PostgreSQL://db")), Backend::PostgreSql);
+    for (const QString &server : {QStringLiteral("db.example"), QStringLiteral("db,1433"), QStringLiteral("db\\sql"),
+                                  QStringLiteral("postgres://db"), QStringLiteral("sqlite.example")})
+        QCOMPARE(DbConnection::backendOf(server), Backend::SqlServer);
+
+    const QList<std::tuple<QString, QString, int>> good = {
+        {QStringLiteral("postgresql://db.example"), QStringLiteral("db.example"), 5432},
+        {QStringLiteral("postgresql://10.0.0.5:5433"), QStringLiteral("10.0.0.5"), 5433},
+        {QStringLiteral("postgresql://[::1]:65535"), QStringLiteral("::1"), 65535},
+        {QStringLiteral("postgresql://[fe80::1]"), QStringLiteral("fe80::1"), 5432}};
+    for (const auto &[server, host, port] : good) {
+        QString h;
+        int p = 0;
+        QVERIFY2(DbConnection::parsePostgreSqlAddress(server, &h, &p), qPrintable(server));
+        QCOMPARE(h, host);
+        QCOMPARE(p, port);
+    }
+    for (const QString &bad : {QStringLiteral("postgresql://"), QStringLiteral("postgresql://db:"),
+                               QStringLiteral("postgresql://db:0"), QStringLiteral("postgresql://db:65536"),
+                               QStringLiteral("postgresql://db:54x"), QStringLiteral("postgresql://db:+5432"),
+                               QStringLiteral("postgresql://[::1"), QStringLiteral("postgresql://[::1]x"),
+                               QStringLiteral("postgresql://db/cgsys"), QStringLiteral("db.example")})
+        QVERIFY2(!DbConnection::parsePostgreSqlAddress(bad, nullptr, nullptr), qPrintable(bad));
+    // Refused before anything is tried; the connection stays closed.
+    DbConnection db(QStringLiteral("bad-address"));
+    QVERIFY(!db.open(QStringLiteral("postgresql://db:0"), QStringLiteral("cgsys"), QStringLiteral("u"),
+                     QStringLiteral("p"), QString()));
+    QVERIFY(!db.isConnected());
+    QVERIFY(db.lastError().contains(QLatin1String("postgresql://host[:port]")));
 }
 
 void TstDb::passwordDigestIsMd5OfGbkBytes()
