@@ -1,9 +1,8 @@
 #pragma once
 // Database access: one connection type over three backends (a shared SQL
 // Server through ODBC, a shared PostgreSQL server, or an embedded SQLite
-// file) and a recordset with a
-// client-side static cursor for small lookups. Large lists go through
-// RowStore and RowTableModel instead.
+// file) and a recordset with a client-side static cursor for small lookups.
+// Large lists go through RowStore and RowTableModel instead.
 //
 // Statements keep the T-SQL shape the whole program uses; values are never
 // spliced into the text but bound to positional '?' placeholders, so a quote

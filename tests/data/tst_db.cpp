@@ -235,6 +235,20 @@ void TstDb::transactionsAreUnits()
     }
     QVERIFY(!db.inTransaction());
     QCOMPARE(env.rows(QStringLiteral("select * from jczlb")).size(), 1);
+
+    // A unit that goes on after a failed statement: where the failure ended
+    // the transaction on the server, the commit must say so rather than
+    // report work the server threw away.
+    {
+        WriteUnit unit(db);
+        QVERIFY(db.execute(insert, {QStringLiteral("人事部")}));
+        QVERIFY(!db.execute(QStringLiteral("insert into no_such_table values(1)")));
+        const bool committed = unit.commit();
+        QCOMPARE(committed, !SqlDialect::failureAbortsTransaction(db.backend()));
+        QCOMPARE(env.rows(QStringLiteral("select * from jczlb where 申请部门=?"), {QStringLiteral("人事部")}).size(),
+                 committed ? 1 : 0);
+    }
+    QVERIFY(!db.inTransaction());
 }
 
 void TstDb::nestedUnitsCommitOnceAtTheOutermost()
