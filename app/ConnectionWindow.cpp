@@ -43,6 +43,13 @@ ConnectionWindow::ConnectionWindow(QWidget *owner) : QWidget(owner, Qt::Window |
     AddFieldRow(grid, 1, QStringLiteral("标签_名称"), QStringLiteral("数据库名称："), m_database);
     AddFieldRow(grid, 2, QStringLiteral("标签_用户名"), QStringLiteral("用  户  名："), m_login);
     AddFieldRow(grid, 3, QStringLiteral("标签_密码"), QStringLiteral("密      码："), m_password);
+    // The address names the kind of database as well.
+    auto *hint = new QLabel(kServerAddressHint, frame);
+    hint->setObjectName(QStringLiteral("标签_地址说明"));
+    hint->setWordWrap(true);
+    hint->setEnabled(false);   // drawn greyed, as a note
+    grid->addWidget(hint, 4, 0, 1, 2);
+    m_server->setToolTip(kServerAddressHint);
     auto *decor = new QLabel(this);
     decor->setObjectName(QStringLiteral("标签1"));
 

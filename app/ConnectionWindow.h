@@ -6,6 +6,12 @@ class QPushButton;
 
 namespace cg {
 
+// The note under the fields: which server address selects which database.
+inline const QString kServerAddressHint = QStringLiteral(
+    "服务器地址：sqlite 为本机内置数据库（数据库名称即文件名）；"
+    "postgresql://主机[:端口] 为 PostgreSQL 服务器（默认端口 5432）；"
+    "其他地址为 SQL Server 服务器。");
+
 // "砚禾澄屿合同管理系统--数据库连接设置": reads the four stored connection
 // values, connects on its own when all are present, and otherwise (or when
 // connecting fails) waits for the user.

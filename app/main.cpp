@@ -1,7 +1,6 @@
 // 砚禾澄屿合同管理系统: start-up.
-#include "app/Catalog.h"
-#include "app/ConnectionWindow.h"
 #include "app/MainWindow.h"
+#include "app/Program.h"
 #include "ui/Shell.h"
 #include "app/SingleInstance.h"
 #include "data/Context.h"
@@ -14,14 +13,6 @@
 
 using namespace cg;
 
-static void usage()
-{
-    std::fputs("cgsys [--connection-settings]\n"
-               "  --connection-settings  show the database connection window at start,\n"
-               "                         even when the stored values would connect\n",
-               stdout);
-}
-
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
@@ -29,18 +20,15 @@ int main(int argc, char *argv[])
     QApplication::setApplicationDisplayName(QString());
     QApplication::setQuitOnLastWindowClosed(false);
 
-    bool showSettings = false;
-    for (const QString &arg : QApplication::arguments().mid(1)) {
-        if (arg == QLatin1String("--connection-settings"))
-            showSettings = true;
-        else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
-            usage();
-            return 0;
-        } else {
-            std::fprintf(stderr, "unknown argument: %s\n", qPrintable(arg));
-            usage();
-            return 2;
-        }
+    const StartOptions options = ParseStartOptions(QApplication::arguments().mid(1));
+    if (options.help) {
+        std::fputs(qPrintable(StartUsage()), stdout);
+        return 0;
+    }
+    if (!options.unknown.isEmpty()) {
+        std::fprintf(stderr, "unknown argument: %s\n", qPrintable(options.unknown));
+        std::fputs(qPrintable(StartUsage()), stdout);
+        return 2;
     }
 
     // Chinese texts on the standard buttons (确定, 是, 否, 取消).
@@ -60,13 +48,8 @@ int main(int argc, char *argv[])
         return 0;
     QObject::connect(&instance, &SingleInstance::activationRequested, &app, [] { BringToFront(); });
 
-    RegisterWindows();
-    InstallLogFailureMessage();
     MainWindow mainWindow;
-    mainWindow.start([&] {
-        auto *connection = new ConnectionWindow(&mainWindow);
-        connection->loadAndDecide(showSettings);
-    });
+    StartProgram(mainWindow, options);
 
     const int code = app.exec();
     ctx.db().close();

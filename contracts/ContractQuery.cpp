@@ -122,7 +122,12 @@ Filter ContractQuery::buildFilter(const FilterInput &input) const
         f.params = {s, e, pattern, QString(QLatin1String(""))};
         return f;
     }
-    f.where = range + QStringLiteral(" and ") + column + QStringLiteral(" LIKE ?");
+    // A date column is matched as its year-month-day text: some servers
+    // have no LIKE on dates.
+    const bool isDate = column == QStringLiteral("制单日期") || column == QStringLiteral("生效日期")
+        || column == QStringLiteral("失效日期");
+    const QString matched = isDate ? QStringLiteral("cast(") + column + QStringLiteral(" as varchar(10))") : column;
+    f.where = range + QStringLiteral(" and ") + matched + QStringLiteral(" LIKE ?");
     f.params = {s, e, pattern};
     return f;
 }

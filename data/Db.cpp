@@ -82,6 +82,19 @@ void DbConnection::fail(const QString &message)
     m_lastError = message;
 }
 
+QString DbConnection::errorText(const QSqlError &error) const
+{
+    QString text = error.text();
+    if (m_backend == Backend::PostgreSql) {
+        // The server's detail line quotes the row ("Failing row contains
+        // (…)") or key values; the message must not carry bound values.
+        QStringList lines = text.split(u'\n');
+        lines.removeIf([](const QString &line) { return line.startsWith(QLatin1String("DETAIL:")); });
+        text = lines.join(u'\n');
+    }
+    return text;
+}
+
 bool DbConnection::openSqlite(const QString &path)
 {
     close();
@@ -136,14 +149,128 @@ bool DbConnection::openSqlServer(const QString &server, const QString &database,
     return true;
 }
 
+Backend DbConnection::backendOf(const QString &server)
+{
+    if (server.compare(QLatin1String(kEmbeddedServer), Qt::CaseInsensitive) == 0)
+        return Backend::Sqlite;
+    if (server.startsWith(QLatin1String(kPostgreSqlScheme), Qt::CaseInsensitive))
+        return Backend::PostgreSql;
+    return Backend::SqlServer;
+}
+
+bool DbConnection::parsePostgreSqlAddress(const QString &server, QString *host, int *port)
+{
+    if (backendOf(server) != Backend::PostgreSql)
+        return false;
+    const QString rest = server.mid(qstrlen(kPostgreSqlScheme));
+    QString h;
+    QString portText;
+    if (rest.startsWith(u'[')) {
+        const qsizetype close = rest.indexOf(u']');
+        if (close < 0)
+            return false;
+        h = rest.mid(1, close - 1);
+        const QString after = rest.mid(close + 1);
+        if (!after.isEmpty() && !after.startsWith(u':'))
+            return false;
+        portText = after.mid(1);
+        if (after.startsWith(u':') && portText.isEmpty())
+            return false;
+    } else {
+        const qsizetype colon = rest.indexOf(u':');
+        h = rest.left(colon);
+        if (colon >= 0) {
+            portText = rest.mid(colon + 1);
+            if (portText.isEmpty())
+                return false;
+        }
+    }
+    if (h.isEmpty() || h.contains(u'/') || h.contains(u' '))
+        return false;
+    int p = kPostgreSqlDefaultPort;
+    if (!portText.isEmpty()) {
+        bool ok = false;
+        p = portText.toInt(&ok);
+        if (!ok || p < 1 || p > 65535 || portText.startsWith(u'+'))
+            return false;
+    }
+    if (host)
+        *host = h;
+    if (port)
+        *port = p;
+    return true;
+}
+
+bool DbConnection::openPostgreSql(const QString &host, int port, const QString &database, const QString &login,
+                                  const QString &password)
+{
+    close();
+    if (QSqlDatabase::contains(m_name))
+        QSqlDatabase::removeDatabase(m_name);
+    bool opened;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
+        db.setHostName(host);
+        db.setPort(port);
+        db.setDatabaseName(database);
+        db.setUserName(login);
+        db.setPassword(password);
+        // libpq takes 0 for "wait for ever" and counts less than 2 as 2.
+        db.setConnectOptions(QStringLiteral("connect_timeout=%1;application_name=cgsys").arg(qMax(m_timeout, 2)));
+        opened = db.open();
+        if (!opened)
+            fail(db.lastError().text());
+    }
+    if (!opened) {
+        qCWarning(lcDb, "cannot connect to PostgreSQL %s:%d, database %s: %s", qUtf8Printable(host), port,
+                  qUtf8Printable(database), qUtf8Printable(m_lastError));
+        QSqlDatabase::removeDatabase(m_name);
+        return false;
+    }
+    m_backend = Backend::PostgreSql;
+    bool ready;
+    {
+        // Locks are waited for as long as a connection attempt; 0 would
+        // mean for ever on the server. Notices and warnings ("index exists,
+        // skipping", "no transaction in progress") would only go to the
+        // error output. (The driver itself sets UTF-8.)
+        QSqlQuery q(DbConnection::database());
+        ready = run(q, QStringLiteral("set lock_timeout to %1").arg(m_timeout > 0 ? m_timeout * 1000 : 1))
+            && run(q, QStringLiteral("set client_min_messages to error"));
+    }
+    if (!ready) {
+        const QString error = m_lastError;
+        close();
+        m_lastError = error;
+        return false;
+    }
+    return true;
+}
+
 bool DbConnection::open(const QString &server, const QString &database, const QString &login,
                         const QString &password, const QString &workFolder)
 {
-    if (server.compare(QLatin1String(kEmbeddedServer), Qt::CaseInsensitive) == 0) {
+    switch (backendOf(server)) {
+    case Backend::Sqlite: {
         QString path = database;
         if (QFileInfo(path).isRelative())
             path = QDir(workFolder).filePath(database);
         return openSqlite(path);
+    }
+    case Backend::PostgreSql: {
+        QString host;
+        int port = 0;
+        if (!parsePostgreSqlAddress(server, &host, &port)) {
+            close();
+            fail(QStringLiteral("not a PostgreSQL address (postgresql://host[:port]): %1").arg(server));
+            qCWarning(lcDb, "%s", qUtf8Printable(m_lastError));
+            return false;
+        }
+        return openPostgreSql(host, port, database, login, password);
+    }
+    case Backend::SqlServer:
+    case Backend::None:
+        break;
     }
     return openSqlServer(server, database, login, password);
 }
@@ -188,8 +315,13 @@ bool DbConnection::run(QSqlQuery &q, const QString &nativeSql, const QVariantLis
         }
     }
     if (!ok) {
-        fail(q.lastError().text());
+        fail(errorText(q.lastError()));
         qCWarning(lcDb, "statement failed: %s -- %s", qUtf8Printable(nativeSql), qUtf8Printable(m_lastError));
+        // Where the server has ended the transaction, the unit can only roll back.
+        if (m_depth > 0 && !m_doomed && SqlDialect::failureAbortsTransaction(m_backend)) {
+            m_doomed = true;
+            m_doomReason = QStringLiteral("rolled back: a statement of the unit failed (%1)").arg(m_lastError);
+        }
     }
     return ok;
 }
@@ -286,6 +418,8 @@ bool DbConnection::endUnit(bool commitWork)
     if (m_depth > 1) {
         --m_depth;
         if (!commitWork) {
+            if (!m_doomed)
+                m_doomReason = QStringLiteral("rolled back: an inner unit of work failed");
             m_doomed = true;
             return true;
         }
@@ -314,8 +448,8 @@ bool DbConnection::endUnit(bool commitWork)
     }
     const bool rolledBack = runUnitStatement(SqlDialect::rollbackWriteUnit(m_backend));
     if (commitWork) {
-        fail(QStringLiteral("rolled back: an inner unit of work failed"));
-        qCWarning(lcDb, "unit of work rolled back: an inner unit of work failed");
+        fail(m_doomReason);
+        qCWarning(lcDb, "unit of work %s", qUtf8Printable(m_doomReason));
         return false;
     }
     return rolledBack;

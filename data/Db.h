@@ -1,8 +1,8 @@
 #pragma once
-// Database access: one connection type over two backends (the shared SQL
-// Server through ODBC, or an embedded SQLite file) and a recordset with a
-// client-side static cursor for small lookups. Large lists go through
-// RowStore and RowTableModel instead.
+// Database access: one connection type over three backends (a shared SQL
+// Server through ODBC, a shared PostgreSQL server, or an embedded SQLite
+// file) and a recordset with a client-side static cursor for small lookups.
+// Large lists go through RowStore and RowTableModel instead.
 //
 // Statements keep the T-SQL shape the whole program uses; values are never
 // spliced into the text but bound to positional '?' placeholders, so a quote
@@ -22,6 +22,7 @@
 #include <functional>
 
 class QSqlDatabase;
+class QSqlError;
 class QSqlQuery;
 
 namespace cg {
@@ -32,6 +33,11 @@ Q_DECLARE_LOGGING_CATEGORY(lcDb)
 // then a SQLite file, relative to the working folder unless absolute; login
 // and password are not used.
 inline constexpr const char *kEmbeddedServer = "sqlite";
+// Server addresses "postgresql://host[:port]" select a PostgreSQL server
+// (port 5432 unless given; an IPv6 host in brackets). Any other address is a
+// SQL Server.
+inline constexpr const char *kPostgreSqlScheme = "postgresql://";
+inline constexpr int kPostgreSqlDefaultPort = 5432;
 
 class DbConnection {
 public:
@@ -47,6 +53,12 @@ public:
     static QString sqlServerConnectionText(const QString &server, const QString &database,
                                            const QString &login, const QString &password);
 
+    // The backend a server address selects.
+    static Backend backendOf(const QString &server);
+    // Host and port of a "postgresql://host[:port]" address; false when the
+    // address has another form, no host or a port outside 1 to 65535.
+    static bool parsePostgreSqlAddress(const QString &server, QString *host, int *port);
+
     void setConnectionTimeout(int seconds) { m_timeout = seconds; }
     int connectionTimeout() const { return m_timeout; }
 
@@ -54,7 +66,11 @@ public:
     [[nodiscard]] bool openSqlite(const QString &path);
     bool openSqlServer(const QString &server, const QString &database, const QString &login,
                        const QString &password);
-    // Either of the two, chosen by the four connection values.
+    // A PostgreSQL database; waits for locks (the write lock included) as
+    // long as the connection time-out, and at least a moment when it is 0.
+    bool openPostgreSql(const QString &host, int port, const QString &database, const QString &login,
+                        const QString &password);
+    // One of the three, chosen by the four connection values.
     [[nodiscard]] bool open(const QString &server, const QString &database, const QString &login,
               const QString &password, const QString &workFolder);
 
@@ -102,6 +118,7 @@ private:
     bool runUnitStatement(const QString &nativeSql, QVariant *firstValue = nullptr);
     bool endUnit(bool commit);
     void fail(const QString &message);
+    QString errorText(const QSqlError &error) const;
 
     QString m_name;
     Backend m_backend = Backend::None;
@@ -109,7 +126,8 @@ private:
     QString m_lastError;
     int m_rowsAffected = -1;
     int m_depth = 0;
-    bool m_doomed = false;         // an inner unit rolled back: the outer one can only roll back
+    bool m_doomed = false;         // the outer unit can only roll back ...
+    QString m_doomReason;          // ... because an inner unit rolled back or the server ended it
     quint64 m_unitSerial = 0;      // counts outermost units, so a stale WriteUnit stays out
     std::function<void(const QString &)> m_observer;
 };
@@ -128,7 +146,9 @@ private:
 // unit. An inner unit that rolls back (or ends without commit) fails the
 // whole outer unit: nothing can be committed any more, further inner units
 // do not open, and the outer commit rolls everything back and returns false.
-// There is no partial rollback to a savepoint.
+// There is no partial rollback to a savepoint. On a server that ends the
+// transaction when a statement fails (PostgreSQL), any failed statement
+// inside the unit fails it the same way.
 class WriteUnit {
 public:
     explicit WriteUnit(DbConnection &db);

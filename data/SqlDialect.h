@@ -1,12 +1,12 @@
 #pragma once
 // The program writes its statements in T-SQL. This is the one place that
-// knows how each database server wants them: the rewrites for SQLite, the
-// national literals for SQL Server, and the statements that begin, commit
-// and roll back a unit of work that writes.
+// knows how each database server wants them: the rewrites for SQLite and
+// PostgreSQL, the national literals for SQL Server, and the statements that
+// begin, commit and roll back a unit of work that writes.
 //
-// Adding a server (PostgreSQL is the next one) means one more Backend value
-// and one more case in each function below; nothing outside this file and
-// DbConnection looks at the backend.
+// Adding a server means one more Backend value and one more case in each
+// function below; nothing outside this file and DbConnection looks at the
+// backend.
 
 #include <QString>
 #include <QStringList>
@@ -16,7 +16,7 @@
 
 namespace cg {
 
-enum class Backend { None, Sqlite, SqlServer };
+enum class Backend { None, Sqlite, SqlServer, PostgreSql };
 
 namespace SqlDialect {
 
@@ -46,6 +46,17 @@ QString forSqlite(const QString &sql);
 // statements survive whatever the server's code page is.
 QString forSqlServer(const QString &sql);
 
+// The forms PostgreSQL does not know, rewritten outside literals, comments
+// and quoted names: "int IDENTITY(1,1) PRIMARY KEY" (an identity column),
+// nvarchar/nchar/ntext (varchar/char/text), nvarchar(max) and varchar(max)
+// (text), varbinary(max) and, as a column type in CREATE or ALTER TABLE,
+// image (bytea), getdate() (localtimestamp), information_schema.TABLES (the
+// tables of the current schema), "select [distinct] top N" (limit N, as for
+// SQLite), LIKE (ILIKE: letter case does not count, as on the other two
+// servers) and N'…' literals. Names are left as written: unquoted, the
+// server folds ASCII letters to lower case and keeps Chinese ones.
+QString forPostgreSql(const QString &sql);
+
 // The statement text as the backend runs it.
 QString translate(Backend backend, const QString &sql);
 
@@ -58,8 +69,10 @@ struct Statement {
 // What the outermost unit of work that writes sends at its start. Every
 // backend serialises writers here: SQLite takes its write lock with BEGIN
 // IMMEDIATE, SQL Server takes an exclusive application lock owned by the
-// transaction right after BEGIN TRANSACTION. Backend-native text; not
-// translated again.
+// transaction right after BEGIN TRANSACTION, PostgreSQL an advisory lock
+// held to the end of the transaction right after BEGIN. Both servers stay
+// at READ COMMITTED: each statement after the lock sees what the previous
+// holder committed. Backend-native text; not translated again.
 QStringList beginWriteUnit(Backend backend);
 QString commitWriteUnit(Backend backend);
 QString rollbackWriteUnit(Backend backend);
@@ -69,6 +82,11 @@ QString rollbackWriteUnit(Backend backend);
 // and how to read that value.
 QString writeLockStatement(Backend backend);
 bool writeLockGranted(Backend backend, const QVariant &firstValue);
+
+// True when a statement that fails inside a transaction ends it on the
+// server: PostgreSQL refuses everything after it and turns COMMIT into a
+// rollback. The unit of work can then only roll back.
+bool failureAbortsTransaction(Backend backend);
 
 // Creates an index on one column unless an index of that name exists; the
 // names must be plain identifiers (letters, digits, '_'), else sql is empty.
@@ -83,7 +101,7 @@ bool isPlainIdentifier(const QString &name);
 QString quoted(const QString &value);
 
 // The expression giving the size in bytes of a binary column (an image
-// column on SQL Server, a blob elsewhere).
+// column on SQL Server, a bytea on PostgreSQL, a blob on SQLite).
 QString byteLength(Backend backend, const QString &column);
 
 } // namespace SqlDialect

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPointer>
+#include <QSet>
 
 namespace cg::BasicData {
 
@@ -52,11 +53,20 @@ QStringList query(DbConnection &db, Kind kind, bool *ok)
     const QString &c = info(kind).column;
     Recordset rs(db);
     QStringList values;
-    const bool opened = rs.open(QStringLiteral("select distinct ") + c + QStringLiteral(" from jczlb where ") + c
+    // Each value once, in the order the rows come from the table (as a rule
+    // the order they were added in). A DISTINCT on the server would give
+    // whatever order its plan happens to produce: sorted, hashed or scanned.
+    const bool opened = rs.open(QStringLiteral("select ") + c + QStringLiteral(" from jczlb where ") + c
                                 + QStringLiteral(" is not null"));
     if (opened) {
-        for (; !rs.eof(); rs.moveNext())
-            values << rs.text(0);
+        QSet<QString> seen;
+        for (; !rs.eof(); rs.moveNext()) {
+            const QString value = rs.text(0);
+            if (!seen.contains(value)) {
+                seen.insert(value);
+                values << value;
+            }
+        }
     }
     rs.close();
     if (ok)

@@ -4,6 +4,10 @@
 //
 //   cgsys-initdb --sqlite FILE
 //   cgsys-initdb --server HOST --database NAME --login USER --password PASS
+//                                      (SQL Server)
+//   cgsys-initdb --postgresql HOST[:PORT] --database NAME --login USER --password PASS
+//                                      (PostgreSQL; the database must exist,
+//                                       in UTF8, owned by or writable for USER)
 //   cgsys-initdb --print-script        (the same as T-SQL, for SQL Server tools;
 //                                       UTF-8 with a byte-order mark, as
 //                                       data/sql/setup.sql holds it)
@@ -29,11 +33,14 @@ int main(int argc, char *argv[])
     parser.addHelpOption();
     QCommandLineOption sqlite(QStringLiteral("sqlite"), QStringLiteral("Embedded database file."), QStringLiteral("file"));
     QCommandLineOption server(QStringLiteral("server"), QStringLiteral("SQL Server address."), QStringLiteral("host"));
+    QCommandLineOption postgresql(QStringLiteral("postgresql"),
+                                  QStringLiteral("PostgreSQL server (port %1 unless given).").arg(kPostgreSqlDefaultPort),
+                                  QStringLiteral("host[:port]"));
     QCommandLineOption database(QStringLiteral("database"), QStringLiteral("Database name."), QStringLiteral("name"));
-    QCommandLineOption login(QStringLiteral("login"), QStringLiteral("SQL Server login."), QStringLiteral("user"));
+    QCommandLineOption login(QStringLiteral("login"), QStringLiteral("Server login."), QStringLiteral("user"));
     QCommandLineOption password(QStringLiteral("password"), QStringLiteral("Its password."), QStringLiteral("password"));
     QCommandLineOption script(QStringLiteral("print-script"), QStringLiteral("Print the T-SQL setup script."));
-    parser.addOptions({sqlite, server, database, login, password, script});
+    parser.addOptions({sqlite, server, postgresql, database, login, password, script});
     parser.process(app);
 
     if (parser.isSet(script)) {
@@ -41,14 +48,28 @@ int main(int argc, char *argv[])
         return std::fwrite(bytes.constData(), 1, bytes.size(), stdout) == size_t(bytes.size()) ? 0 : 1;
     }
     DbConnection db(QStringLiteral("initdb"));
+    const bool serverValues = parser.isSet(database) && parser.isSet(login) && parser.isSet(password);
     bool opened;
     if (parser.isSet(sqlite)) {
         opened = db.openSqlite(parser.value(sqlite));
-    } else if (parser.isSet(server) && parser.isSet(database) && parser.isSet(login) && parser.isSet(password)) {
+    } else if (parser.isSet(server) && serverValues) {
         opened = db.openSqlServer(parser.value(server), parser.value(database), parser.value(login),
                                   parser.value(password));
+    } else if (parser.isSet(postgresql) && serverValues) {
+        // The address as the connection window takes it.
+        const QString address = QLatin1String(kPostgreSqlScheme) + parser.value(postgresql);
+        QString host;
+        int port = 0;
+        if (!DbConnection::parsePostgreSqlAddress(address, &host, &port)) {
+            std::fprintf(stderr, "not a PostgreSQL server: %s (give host or host:port)\n",
+                         qPrintable(parser.value(postgresql)));
+            return 2;
+        }
+        opened = db.openPostgreSql(host, port, parser.value(database), parser.value(login), parser.value(password));
     } else {
-        std::fputs("Give --sqlite FILE, or --server, --database, --login and --password, or --print-script.\n", stderr);
+        std::fputs("Give --sqlite FILE, or --server or --postgresql with --database, --login and --password, "
+                   "or --print-script.\n",
+                   stderr);
         return 2;
     }
     if (!opened) {

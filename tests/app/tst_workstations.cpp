@@ -103,9 +103,8 @@ void TstWorkstations::sameNamesAtOnceAreStoredOnce()
                                  + QString::fromUtf8(fill),
                              {action == QLatin1String("set") ? 20000 : 200000}));
     const QString barrier = env.folder() + QStringLiteral("/go");
-    const QStringList args = QStringList{QStringLiteral("--worker"), action, QString::fromLatin1(kEmbeddedServer),
-                                         env.dbPath(), QStringLiteral("local"), QStringLiteral("local"), barrier}
-        + names;
+    const QStringList args = QStringList{QStringLiteral("--worker"), action} + env.connectionValues()
+        + QStringList{barrier} + names;
     QProcess a, b;
     for (QProcess *p : {&a, &b}) {
         p->setProcessChannelMode(QProcess::ForwardedErrorChannel);

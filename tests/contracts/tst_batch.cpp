@@ -306,7 +306,7 @@ void TstBatch::staleListFailsWithoutLogging()
 
     // Another workstation deletes T1 and audits T2 after this list was filled.
     DbConnection other(QStringLiteral("other-workstation"));
-    QVERIFY(other.openSqlite(env.dbPath()));
+    QVERIFY(env.open(other));
     QVERIFY(other.execute(QStringLiteral("delete from ") + table() + QStringLiteral(" where 合同编号=?"), {"T1"}));
     QVERIFY(other.execute(QStringLiteral("update ") + table() + QStringLiteral(" set 单据状态=? where 合同编号=?"),
                           {kAudited, "T2"}));
@@ -339,8 +339,7 @@ void TstBatch::staleListFailsWithoutLogging()
     other.close();
 
     // A statement the database refuses is a failure, and is logged as one.
-    QVERIFY(env.db().execute(QStringLiteral("create trigger refuse before update on ") + table()
-                             + QStringLiteral(" begin select raise(abort, 'refused'); end")));
+    QVERIFY(env.refuse(table(), QStringLiteral("update")));
     MessageSeam::clear();
     selectRows(w, {headRowOf(w, QStringLiteral("T2"))});
     w->auditSelected();
@@ -353,20 +352,20 @@ void TstBatch::staleListFailsWithoutLogging()
 // time, and prints one line "id|outcome|number" per contract.
 static int runSecondWorkstation(const QStringList &args)
 {
-    // --workstation <database> <table> <account set> <go file> <ids…>
-    if (args.size() < 6)
+    // --workstation <server> <database> <login> <password> <table> <account set> <go file> <ids…>
+    if (args.size() < 9)
         return 2;
     DbConnection db(QStringLiteral("second-workstation"));
-    if (!db.openSqlite(args.at(2)))
+    if (!db.open(args.at(2), args.at(3), args.at(4), args.at(5), QString()))
         return 3;
-    ContractBatch batch(db, args.at(3), args.at(4), QStringLiteral("工作站B"));
+    ContractBatch batch(db, args.at(6), args.at(7), QStringLiteral("工作站B"));
     // Ready; both start together.
-    const QString go = args.at(5);
+    const QString go = args.at(8);
     QFile(go + QStringLiteral(".ready")).open(QIODevice::WriteOnly);
     for (int i = 0; i < 20000 && !QFile::exists(go); ++i)
         QThread::usleep(500);
     QTextStream out(stdout);
-    for (int i = 6; i < args.size(); ++i) {
+    for (int i = 9; i < args.size(); ++i) {
         const BatchResult r = batch.apply(BatchOperation::Delete, args.at(i).toLongLong(), QString());
         out << args.at(i) << '|' << int(r.outcome) << '|' << r.number << '\n';
         out.flush();
@@ -391,7 +390,8 @@ void TstBatch::twoWorkstationsOnOneDatabase()
     const QString go = env.folder() + QStringLiteral("/go");
     QProcess second;
     second.setProgram(QCoreApplication::applicationFilePath());
-    second.setArguments(QStringList{QStringLiteral("--workstation"), env.dbPath(), table(), accountSet(), go} + ids);
+    second.setArguments(QStringList{QStringLiteral("--workstation")} + env.connectionValues()
+                        + QStringList{table(), accountSet(), go} + ids);
     second.start();
     QVERIFY(second.waitForStarted(10000));
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(go + QStringLiteral(".ready")), 10000);

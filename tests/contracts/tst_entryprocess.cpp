@@ -25,14 +25,14 @@ constexpr int kContracts = 30;
 
 QString number(int i) { return QStringLiteral("KQLM%1").arg(i, 4, 10, QLatin1Char('0')); }
 
-// --workstation <database> <work folder> <go file> <name>
+// --workstation <work folder> <go file> <name> <server> <database> <login> <password>
 int runWorkstation(const QStringList &args)
 {
-    if (args.size() < 6)
+    if (args.size() < 9)
         return 2;
-    const QString name = args.at(5);
-    AppContext ctx(args.at(3));
-    if (!ctx.db().openSqlite(args.at(2)))
+    const QString name = args.at(4);
+    AppContext ctx(args.at(2));
+    if (!ctx.db().open(args.at(5), args.at(6), args.at(7), args.at(8), ctx.workFolder()))
         return 3;
     MessageSeam::startRecording();
     Clock::setFixed(cgtest::kFixedNow);   // the year of the test's account set
@@ -57,7 +57,7 @@ int runWorkstation(const QStringList &args)
     };
     std::printf("ready\n");
     std::fflush(stdout);
-    while (!QFile::exists(args.at(4)))
+    while (!QFile::exists(args.at(3)))
         QThread::msleep(2);
 
     auto *grid = w->findChild<QTableWidget *>(QStringLiteral("高级表格_产品"));
@@ -106,8 +106,9 @@ void TstEntryProcess::twoWorkstationsNeverStoreOneNumberTwice()
         pe.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         p->setProcessEnvironment(pe);
         p->setProgram(QCoreApplication::applicationFilePath());
-        p->setArguments({QStringLiteral("--workstation"), env.dbPath(),
-                         env.folder() + QLatin1Char('/') + name + QStringLiteral("/wkd/"), go, name});
+        p->setArguments(QStringList{QStringLiteral("--workstation"),
+                                    env.folder() + QLatin1Char('/') + name + QStringLiteral("/wkd/"), go, name}
+                        + env.connectionValues());
         p->start();
         QVERIFY2(p->waitForStarted(10000), qPrintable(p->errorString()));
         stations.push_back(std::move(p));

@@ -153,6 +153,12 @@ void TstQuery::filterStatements()
     QVERIFY(lines.isEmpty());
     QVERIFY(q.read(q.buildFilter({s, e, QStringLiteral("供应商"), QStringLiteral("东机")}), lines));
     QCOMPARE(lines.size(), 2);
+    // A date column matches by its year-month-day text.
+    QVERIFY(q.read(q.buildFilter({s, e, QStringLiteral("制单日期"), QStringLiteral("03-02")}), lines));
+    QCOMPARE(lines.size(), 1);
+    QCOMPARE(lines.at(0).number(), QStringLiteral("Q2"));
+    QVERIFY(q.read(q.buildFilter({s, e, QStringLiteral("失效日期"), QStringLiteral("2025-")}), lines));
+    QCOMPARE(lines.size(), 2);
 }
 
 void TstQuery::groupingHeadAndContinuationRows()

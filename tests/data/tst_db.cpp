@@ -8,6 +8,8 @@
 #include <QMutex>
 #include <QThread>
 #include <QtTest>
+#include <algorithm>
+#include <tuple>
 #include <atomic>
 
 using namespace cg;
@@ -51,7 +53,8 @@ class TstDb : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void hostileValuesRoundTrip();
-    void statementsRunOnTheEmbeddedDatabase();
+    void attachmentSizedValueRoundTrips();
+    void statementsRunAsWrittenForSqlServer();
     void recordsetOperations();
     void transactionsAreUnits();
     void nestedUnitsCommitOnceAtTheOutermost();
@@ -60,6 +63,7 @@ private Q_SLOTS:
     void secondWriterWaitsForTheWriteLock();
     void concurrentReadThenWriteUnitsDoNotFail();
     void failedStatementsAreLoggedWithoutValues();
+    void serverAddressNamesTheBackend();
     void passwordDigestIsMd5OfGbkBytes();
     void committedSetupScriptIsCurrent();
 };
@@ -68,17 +72,71 @@ void TstDb::hostileValuesRoundTrip()
 {
     cgtest::TestEnv env;
     const QStringList values = {QStringLiteral("O'Brien"), QStringLiteral("'); drop table yhb; --"),
-                                QStringLiteral("张三")};
+                                QStringLiteral("张三"), QStringLiteral("C:\\合同\\'附件'\\"), QStringLiteral("$1 ? :a")};
     for (const QString &v : values)
         QVERIFY(env.db().execute(QStringLiteral("insert into gysb(单据状态,名称) values('未审核',?)"), {v}));
-    QCOMPARE(env.rows(QStringLiteral("select 名称 from gysb where 单据状态='未审核'")).size(), 3);
+    QCOMPARE(env.rows(QStringLiteral("select 名称 from gysb where 单据状态='未审核'")).size(), values.size());
     for (const QString &v : values)
         QCOMPARE(env.rows(QStringLiteral("select 名称 from gysb where 名称=?"), {v}).value(0).value(0), v);
     QCOMPARE(env.rows(QStringLiteral("select 名称 from gysb where 名称 LIKE ?"), {QStringLiteral("%'Bri%")}).size(), 1);
     QVERIFY(env.db().tableExists(QStringLiteral("yhb")));
+
+    // A quote and Chinese text as a literal in the statement, a long text,
+    // bytes, a date and a number, each read back as written.
+    const QString longText = QStringLiteral("供应商'甲'").repeated(400);
+    QVERIFY(env.db().execute(QStringLiteral("insert into rzb(过滤日期,用户,内容描述) values(N'二〇二六''s',?,?)"),
+                             {QStringLiteral("李'四"), longText}));
+    QCOMPARE(env.rows(QStringLiteral("select 过滤日期,用户,内容描述 from rzb where 用户=?"), {QStringLiteral("李'四")}),
+             (QList<QStringList>{{QStringLiteral("二〇二六's"), QStringLiteral("李'四"), longText}}));
+    const QByteArray bytes = QStringLiteral("附件'\\x00\\").toUtf8() + QByteArray("\0\x01\xff'\\", 5);
+    QVERIFY(env.db().execute(QStringLiteral(
+        "insert into htb1(单据状态,合同编号,合同子编号,申请人,申请部门,采购员,供应商,产品,设备数量,计量单位,制单日期,"
+        "生效日期,失效日期,合同金额,付款方式,税率,附件) values('未审核',?,'-',?,'部','员','商','品',?,'台',?,?,?,'1',"
+        "'月结','13%',?)"),
+        {QStringLiteral("KQ'01"), QStringLiteral("王'五"), 3, QStringLiteral("2035-05-20"), QDate(2035, 5, 21),
+         QStringLiteral("2035-12-31"), bytes}));
+    Recordset rs(env.db());
+    QVERIFY(rs.open(QStringLiteral("select * from htb1 where 合同编号=? and 制单日期=? and 生效日期>?"),
+                    {QStringLiteral("KQ'01"), QStringLiteral("2035-05-20"), QStringLiteral("2035-05-20")}));
+    QCOMPARE(rs.recordCount(), 1);
+    QCOMPARE(rs.text(QStringLiteral("申请人")), QStringLiteral("王'五"));
+    QCOMPARE(rs.text(QStringLiteral("设备数量")), QStringLiteral("3"));
+    QCOMPARE(rs.text(QStringLiteral("制单日期")), QStringLiteral("2035-05-20"));
+    QCOMPARE(rs.text(QStringLiteral("生效日期")), QStringLiteral("2035-05-21"));
+    QCOMPARE(rs.bytes(QStringLiteral("附件")), bytes);
 }
 
-void TstDb::statementsRunOnTheEmbeddedDatabase()
+void TstDb::attachmentSizedValueRoundTrips()
+{
+    cgtest::TestEnv env;
+    DbConnection &db = env.db();
+    QByteArray bytes(5 * 1024 * 1024, Qt::Uninitialized);
+    quint32 x = 2463534242u;   // xorshift: every byte value, no pattern a driver could shorten
+    for (char &c : bytes) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        c = char(x);
+    }
+    QVERIFY(db.execute(QStringLiteral(
+        "insert into htb1(单据状态,合同编号,合同子编号,申请人,申请部门,采购员,供应商,产品,设备数量,计量单位,制单日期,"
+        "生效日期,失效日期,合同金额,付款方式,税率,附件) values('未审核','KQLM0001','KQLM000152','甲','乙','丙','丁',"
+        "'产品','1','台','2035-05-20','2035-05-20','2035-12-31','1','月结','13%',?)"),
+        {bytes}));
+    Recordset rs(db);
+    QVERIFY(rs.open(QStringLiteral("select id,附件,") + SqlDialect::byteLength(db.backend(), QStringLiteral("附件"))
+                    + QStringLiteral(" from htb1")));
+    QCOMPARE(rs.number(2), qint64(bytes.size()));
+    QVERIFY(rs.bytes(QStringLiteral("附件")) == bytes);
+    // Written again through the recordset, reversed.
+    QByteArray reversed = bytes;
+    std::reverse(reversed.begin(), reversed.end());
+    QVERIFY(rs.writeBytes(QStringLiteral("附件"), reversed));
+    QVERIFY(rs.open(QStringLiteral("select 附件 from htb1")));
+    QVERIFY(rs.bytes(QStringLiteral("附件")) == reversed);
+}
+
+void TstDb::statementsRunAsWrittenForSqlServer()
 {
     cgtest::TestEnv env;
     DbConnection &db = env.db();
@@ -177,6 +235,20 @@ void TstDb::transactionsAreUnits()
     }
     QVERIFY(!db.inTransaction());
     QCOMPARE(env.rows(QStringLiteral("select * from jczlb")).size(), 1);
+
+    // A unit that goes on after a failed statement: where the failure ended
+    // the transaction on the server, the commit must say so rather than
+    // report work the server threw away.
+    {
+        WriteUnit unit(db);
+        QVERIFY(db.execute(insert, {QStringLiteral("人事部")}));
+        QVERIFY(!db.execute(QStringLiteral("insert into no_such_table values(1)")));
+        const bool committed = unit.commit();
+        QCOMPARE(committed, !SqlDialect::failureAbortsTransaction(db.backend()));
+        QCOMPARE(env.rows(QStringLiteral("select * from jczlb where 申请部门=?"), {QStringLiteral("人事部")}).size(),
+                 committed ? 1 : 0);
+    }
+    QVERIFY(!db.inTransaction());
 }
 
 void TstDb::nestedUnitsCommitOnceAtTheOutermost()
@@ -201,8 +273,8 @@ void TstDb::nestedUnitsCommitOnceAtTheOutermost()
         QVERIFY(outer.commit());
     }
     db.setStatementObserver({});
-    QStringList expected = SqlDialect::beginWriteUnit(Backend::Sqlite);
-    expected << db.translate(insert) << db.translate(insert) << SqlDialect::commitWriteUnit(Backend::Sqlite);
+    QStringList expected = SqlDialect::beginWriteUnit(db.backend());
+    expected << db.translate(insert) << db.translate(insert) << SqlDialect::commitWriteUnit(db.backend());
     QCOMPARE(sent, expected);
     QCOMPARE(env.rows(QStringLiteral("select 申请部门 from jczlb")).size(), 2);
 }
@@ -239,10 +311,11 @@ void TstDb::failedCommitKeepsItsError()
     // A deferred foreign key is checked by COMMIT, which then fails.
     cgtest::TestEnv env;
     DbConnection &db = env.db();
-    QVERIFY(db.execute(QStringLiteral("PRAGMA foreign_keys=ON")));
+    if (db.backend() == Backend::Sqlite)
+        QVERIFY(db.execute(QStringLiteral("PRAGMA foreign_keys=ON")));
     QVERIFY(db.execute(QStringLiteral("create table parent(id integer primary key)")));
-    QVERIFY(db.execute(QStringLiteral(
-        "create table child(id integer primary key, p int references parent(id) deferrable initially deferred)")));
+    QVERIFY(db.execute(QStringLiteral("create table child(id int IDENTITY(1,1) PRIMARY KEY, "
+                                      "p int references parent(id) deferrable initially deferred)")));
     {
         WriteUnit unit(db);
         QVERIFY(db.execute(QStringLiteral("insert into child(p) values(?)"), {42}));
@@ -264,14 +337,18 @@ void TstDb::secondWriterWaitsForTheWriteLock()
     cgtest::TestEnv env;
     DbConnection other(QStringLiteral("other"));
     other.setConnectionTimeout(0);
-    QVERIFY(other.openSqlite(env.dbPath()));
+    QVERIFY(env.open(other));
     WriteUnit first(env.db());
     QVERIFY(first.isOpen());
     {
         WriteUnit second(other);
         QVERIFY(!second.isOpen());
-        QVERIFY2(second.lastError().contains(QLatin1String("locked")), qPrintable(second.lastError()));
+        const QString why = env.db().backend() == Backend::PostgreSql ? QStringLiteral("lock timeout")
+                                                                      : QStringLiteral("locked");
+        QVERIFY2(second.lastError().contains(why), qPrintable(second.lastError()));
         QVERIFY(!other.inTransaction());
+        // Nothing of the failed beginning is left open on the connection.
+        QVERIFY(other.execute(QStringLiteral("select 1")));
     }
     QVERIFY(first.commit());
     WriteUnit third(other);
@@ -284,11 +361,10 @@ void TstDb::concurrentReadThenWriteUnitsDoNotFail()
     // Two workstations reading the highest number and inserting the next one.
     cgtest::TestEnv env;
     QVERIFY(env.db().execute(QStringLiteral("create table counter(n int)")));
-    const QString path = env.dbPath();
     std::atomic<int> failures{0};
     auto worker = [&](int id) {
         DbConnection db(QStringLiteral("worker%1").arg(id));
-        if (!db.openSqlite(path)) {
+        if (!env.open(db)) {
             ++failures;
             return;
         }
@@ -324,13 +400,52 @@ void TstDb::failedStatementsAreLoggedWithoutValues()
     QVERIFY(!env.db().execute(QStringLiteral("insert into no_such_table(a) values(?)"), {secret}));
     Recordset rs(env.db());
     QVERIFY(!rs.open(QStringLiteral("select 密码 from yhb where 用户名=? and no_such_column=1"), {secret}));
+    // A refused row, which a server may quote back in its message.
+    QVERIFY(env.db().execute(QStringLiteral("create table guarded(a nvarchar(50) not null, b nvarchar(50))")));
+    QVERIFY(!env.db().execute(QStringLiteral("insert into guarded(b) values(?)"), {secret}));
+    QVERIFY(!env.db().lastError().contains(secret));
     const QStringList lines = log.lines();
-    QCOMPARE(lines.size(), 2);
-    QVERIFY(lines.at(0).contains(QLatin1String("insert into no_such_table(a) values(?)")));
-    QVERIFY(lines.at(0).contains(QLatin1String("no such table")));
+    QCOMPARE(lines.size(), 3);
+    QVERIFY(lines.at(0).contains(env.db().translate(QStringLiteral("insert into no_such_table(a) values(?)"))));
+    QVERIFY(lines.at(0).contains(QLatin1String(env.db().backend() == Backend::PostgreSql ? "does not exist"
+                                                                                         : "no such table")));
     QVERIFY(lines.at(1).contains(QLatin1String("no_such_column")));
     for (const QString &line : lines)
         QVERIFY2(!line.contains(secret), qPrintable(line));
+}
+
+void TstDb::serverAddressNamesTheBackend()
+{
+    QCOMPARE(DbConnection::backendOf(QStringLiteral("SQLite")), Backend::Sqlite);
+    QCOMPARE(DbConnection::backendOf(QStringLiteral("PostgreSQL://db")), Backend::PostgreSql);
+    for (const QString &server : {QStringLiteral("db.example"), QStringLiteral("db,1433"), QStringLiteral("db\\sql"),
+                                  QStringLiteral("postgres://db"), QStringLiteral("sqlite.example")})
+        QCOMPARE(DbConnection::backendOf(server), Backend::SqlServer);
+
+    const QList<std::tuple<QString, QString, int>> good = {
+        {QStringLiteral("postgresql://db.example"), QStringLiteral("db.example"), 5432},
+        {QStringLiteral("postgresql://10.0.0.5:5433"), QStringLiteral("10.0.0.5"), 5433},
+        {QStringLiteral("postgresql://[::1]:65535"), QStringLiteral("::1"), 65535},
+        {QStringLiteral("postgresql://[fe80::1]"), QStringLiteral("fe80::1"), 5432}};
+    for (const auto &[server, host, port] : good) {
+        QString h;
+        int p = 0;
+        QVERIFY2(DbConnection::parsePostgreSqlAddress(server, &h, &p), qPrintable(server));
+        QCOMPARE(h, host);
+        QCOMPARE(p, port);
+    }
+    for (const QString &bad : {QStringLiteral("postgresql://"), QStringLiteral("postgresql://db:"),
+                               QStringLiteral("postgresql://db:0"), QStringLiteral("postgresql://db:65536"),
+                               QStringLiteral("postgresql://db:54x"), QStringLiteral("postgresql://db:+5432"),
+                               QStringLiteral("postgresql://[::1"), QStringLiteral("postgresql://[::1]x"),
+                               QStringLiteral("postgresql://db/cgsys"), QStringLiteral("db.example")})
+        QVERIFY2(!DbConnection::parsePostgreSqlAddress(bad, nullptr, nullptr), qPrintable(bad));
+    // Refused before anything is tried; the connection stays closed.
+    DbConnection db(QStringLiteral("bad-address"));
+    QVERIFY(!db.open(QStringLiteral("postgresql://db:0"), QStringLiteral("cgsys"), QStringLiteral("u"),
+                     QStringLiteral("p"), QString()));
+    QVERIFY(!db.isConnected());
+    QVERIFY(db.lastError().contains(QLatin1String("postgresql://host[:port]")));
 }
 
 void TstDb::passwordDigestIsMd5OfGbkBytes()

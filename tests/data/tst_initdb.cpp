@@ -1,6 +1,7 @@
 // The setup helper prepares a database the program can log in to.
 #include "data/Db.h"
 #include "data/Schema.h"
+#include "support/TestEnv.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -11,7 +12,7 @@ using namespace cg;
 class TstInitDb : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void preparesAnEmbeddedFileOnce();
+    void preparesTheDatabaseOnce();
     void printsTheScriptAndRefusesMissingValues();
 
 private:
@@ -28,26 +29,23 @@ private:
     }
 };
 
-void TstInitDb::preparesAnEmbeddedFileOnce()
+void TstInitDb::preparesTheDatabaseOnce()
 {
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("shared.db"));
+    // An empty database on the backend of this run (a file not there yet).
+    cgtest::TestEnv env(false);
     int code = 0;
-    QCOMPARE(run({QStringLiteral("--sqlite"), file}, &code).trimmed(), QByteArray("ok"));
+    QCOMPARE(run(env.initdbArguments(), &code).trimmed(), QByteArray("ok"));
     QCOMPARE(code, 0);
     DbConnection db(QStringLiteral("check"));
-    QVERIFY(db.openSqlite(file));
+    QVERIFY(env.open(db));
     // Run again on a database without the indexes: they are added, nothing
     // else changes.
     QVERIFY(db.execute(QStringLiteral("drop index ix_rzb_过滤日期")));
     QVERIFY(db.execute(QStringLiteral("drop index ix_htb1_合同编号")));
-    QCOMPARE(run({QStringLiteral("--sqlite"), file}, &code).trimmed(), QByteArray("ok"));
+    QCOMPARE(run(env.initdbArguments(), &code).trimmed(), QByteArray("ok"));
     QCOMPARE(code, 0);
-    Recordset indexes(db);
-    QVERIFY(indexes.open(QStringLiteral("select name from sqlite_master where type='index' and name like 'ix%' "
-                                        "order by name")));
-    QCOMPARE(indexes.recordCount(), 2);
-    QCOMPARE(indexes.text(0), QStringLiteral("ix_htb1_合同编号"));
+    QCOMPARE(cgtest::indexNames(db, QStringLiteral("rzb")), QStringList{QStringLiteral("ix_rzb_过滤日期")});
+    QCOMPARE(cgtest::indexNames(db, QStringLiteral("htb1")), QStringList{QStringLiteral("ix_htb1_合同编号")});
     for (const char *t : {"ztb", "yhb", "gysb", "jczlb", "rzb", "htb1"})
         QVERIFY2(db.tableExists(QString::fromLatin1(t)), t);
     Recordset rs(db);
@@ -72,6 +70,12 @@ void TstInitDb::printsTheScriptAndRefusesMissingValues()
     QCOMPARE(code, 0);
     run({QStringLiteral("--server"), QStringLiteral("127.0.0.1")}, &code);
     QCOMPARE(code, 2);
+    for (const QString &address : {QStringLiteral("db.example:0"), QStringLiteral("db.example:x"), QString()}) {
+        run({QStringLiteral("--postgresql"), address, QStringLiteral("--database"), QStringLiteral("cgsys"),
+             QStringLiteral("--login"), QStringLiteral("cgsys"), QStringLiteral("--password"), QStringLiteral("x")},
+            &code);
+        QCOMPARE(code, 2);
+    }
 }
 
 QTEST_MAIN(TstInitDb)

@@ -19,7 +19,8 @@ void fillLog(DbConnection &db, int count)
     QVERIFY(db.execute(QStringLiteral(
                            "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM c WHERE x<?) "
                            "INSERT INTO rzb(过滤日期,日期,用户,操作模块,状态,内容描述,机器名,IP地址) "
-                           "SELECT '2026-01-' || printf('%02d', x % 28 + 1), '2026-01-01 08:00:00', 'u' || (x % 3), "
+                           "SELECT '2026-01-' || case when x % 28 < 9 then '0' else '' end || (x % 28 + 1), '2026-01-01 08:00:00', "
+                           "'u' || (x % 3), "
                            "'合同录入', '操作', '第' || x || '条', 'pc', '127.0.0.1' FROM c"),
                        {count}));
 }
@@ -65,9 +66,9 @@ void TstRowStore::fullLoadReadsWhatARecordsetReads()
         QVERIFY(db.execute(QStringLiteral(
                                "insert into htb1(单据状态,合同编号,合同子编号,申请人,申请部门,采购员,供应商,产品,设备数量,"
                                "计量单位,制单日期,生效日期,失效日期,合同金额,付款方式,第一次付款,税率,附件) values('未审核',"
-                               "?,?,'甲','乙','丙','丁','产品',2,'台','2026-03-0' || ?,'2026-03-01','2026-12-31','1,000.50',"
+                               "?,?,'甲','乙','丙','丁','产品',2,'台',?,'2026-03-01','2026-12-31','1,000.50',"
                                "'月结',?,'13%',?)"),
-                           {QStringLiteral("KQLM00%1").arg(i), QStringLiteral("KQLM00%1-1").arg(i), i,
+                           {QStringLiteral("KQLM00%1").arg(i), QStringLiteral("KQLM00%1-1").arg(i), QStringLiteral("2026-03-0%1").arg(i),
                             i == 2 ? QVariant() : QVariant(QStringLiteral("500")), QByteArray("%PDF\0\1", 6)}));
     fillLog(db, 500);
     const QList<QPair<QString, QVariantList>> statements = {
@@ -220,11 +221,10 @@ void TstRowStore::storeFilledOnAWorkerThread()
         + QStringLiteral(" order by 过滤日期, id desc");
     RowStore filled;
     bool ok = false;
-    const QString path = env.dbPath();
     // The worker has a connection of its own; the store is handed over.
     QThread *worker = QThread::create([&] {
         DbConnection own(QStringLiteral("worker"));
-        ok = own.openSqlite(path) && QueryReader::readAll(own, sql, kLogParams, &filled);
+        ok = env.open(own) && QueryReader::readAll(own, sql, kLogParams, &filled);
     });
     worker->start();
     QVERIFY(worker->wait(60000));

@@ -209,11 +209,12 @@ void TstAccountSets::addsSetThatCanBeLoggedInTo()
 void TstAccountSets::newTableIsFreeAndMadeWithItsRow()
 {
     Fixture f;
-    // A set whose table was lost, a stray table no set refers to, and a
-    // view under the next free name, on which the create statement fails.
+    // A set whose table was lost, a stray table no set refers to, and an
+    // index under the next free name (no table, but the name is taken), on
+    // which the create statement fails.
     f.addSet(QStringLiteral("2029年度"), QStringLiteral("htb2"));
     QVERIFY(f.env.db().execute(QStringLiteral("create table htb3(id int)")));
-    QVERIFY(f.env.db().execute(QStringLiteral("create view htb4 as select 1 as x")));
+    QVERIFY(f.env.db().execute(QStringLiteral("create index htb4 on htb3(id)")));
     f.open();
     f.click(QStringLiteral("按钮_新增"));
     f.type(QStringLiteral("编辑框_部门"), QStringLiteral("采购部"));
@@ -226,7 +227,7 @@ void TstAccountSets::newTableIsFreeAndMadeWithItsRow()
     QCOMPARE(f.hint()->text(), QStringLiteral("推荐一年建一个账套"));
     QCOMPARE(f.actions(), QStringList({QStringLiteral("操作|点击新增账套按钮|账套管理")}));
 
-    QVERIFY(f.env.db().execute(QStringLiteral("drop view htb4")));
+    QVERIFY(f.env.db().execute(QStringLiteral("drop index htb4")));
     f.click(QStringLiteral("按钮_确定"));
     expectBox(1, QStringLiteral("新增“2031年度”账套成功！"), MsgIcon::Information);
     QCOMPARE(f.ztb().value(2).value(3), QStringLiteral("htb4"));
@@ -375,10 +376,8 @@ void TstAccountSets::databaseFailuresAreReported()
     Fixture f;
     f.addSet(QStringLiteral("2030年度"), QStringLiteral("htb5"));
     QVERIFY(f.env.db().execute(Schema::createContractTableSql(QStringLiteral("htb5"))));
-    QVERIFY(f.env.db().execute(QStringLiteral(
-        "create trigger no_delete before delete on ztb begin select raise(abort,'locked'); end")));
-    QVERIFY(f.env.db().execute(QStringLiteral(
-        "create trigger no_update before update on ztb begin select raise(abort,'locked'); end")));
+    QVERIFY(f.env.refuse(QStringLiteral("ztb"), QStringLiteral("delete")));
+    QVERIFY(f.env.refuse(QStringLiteral("ztb"), QStringLiteral("update")));
     f.open();
 
     MessageSeam::setNextAnswer(QMessageBox::Yes);

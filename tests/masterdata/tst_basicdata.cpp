@@ -365,10 +365,8 @@ void TstBasicData::failuresAreReportedInRed()
     cgtest::TestEnv env;
     env.loginAs(QStringLiteral("admin"));
     insertRow(env, QStringLiteral("计量单位"), QStringLiteral("台"));
-    QVERIFY(env.db().execute(QStringLiteral(
-        "create trigger jczlb_no_insert before insert on jczlb begin select raise(abort,'refused'); end")));
-    QVERIFY(env.db().execute(QStringLiteral(
-        "create trigger jczlb_no_delete before delete on jczlb begin select raise(abort,'refused'); end")));
+    QVERIFY(env.refuse(QStringLiteral("jczlb"), QStringLiteral("insert")));
+    QVERIFY(env.refuse(QStringLiteral("jczlb"), QStringLiteral("delete")));
 
     QWidget *w = openWindow();
     WindowGuard guard{w};

@@ -6,11 +6,66 @@
 #include "ui/Gates.h"
 #include "data/Schema.h"
 
+#include <QCoreApplication>
 #include <QPointer>
+#include <QRandomGenerator>
 #include <QSettings>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QtTest>
 
 namespace cgtest {
+
+namespace {
+
+struct ClusterValues {
+    QString host, port, user, password;
+};
+
+ClusterValues cluster()
+{
+    return {qEnvironmentVariable("CGSYS_PG_HOST"), qEnvironmentVariable("CGSYS_PG_PORT", QStringLiteral("5432")),
+            qEnvironmentVariable("CGSYS_PG_USER"), qEnvironmentVariable("CGSYS_PG_PASSWORD")};
+}
+
+// Runs one statement on the cluster's maintenance database "postgres".
+bool onMaintenanceDatabase(const QString &sql, QString *error)
+{
+    static int serial = 0;
+    const QString name = QStringLiteral("cgtest-maintenance-%1").arg(++serial);
+    bool ok;
+    {
+        const ClusterValues c = cluster();
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        db.setHostName(c.host);
+        db.setPort(c.port.toInt());
+        db.setUserName(c.user);
+        db.setPassword(c.password);
+        db.setDatabaseName(QStringLiteral("postgres"));
+        ok = db.open();
+        if (ok) {
+            QSqlQuery q(db);
+            ok = q.exec(sql);
+            if (!ok)
+                *error = q.lastError().text();
+        } else {
+            *error = db.lastError().text();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
+} // namespace
+
+cg::Backend TestEnv::backend()
+{
+    return qEnvironmentVariable("CGSYS_TEST_BACKEND").compare(QLatin1String("postgresql"), Qt::CaseInsensitive) == 0
+        ? cg::Backend::PostgreSql
+        : cg::Backend::Sqlite;
+}
 
 TestEnv::TestEnv(bool connect)
 {
@@ -26,9 +81,25 @@ TestEnv::TestEnv(bool connect)
     cg::Clock::setFixed(kFixedNow);
     cg::Gates::clear();
     cg::OpenLocalConnectionDatabase();
+    if (onPostgreSql()) {
+        if (cluster().host.isEmpty()) {
+            QFAIL("PostgreSQL test cluster not running: CGSYS_PG_HOST is not set");
+        }
+        // Lower-case ASCII: the name stands unquoted in statements.
+        static int serial = 0;
+        const QString name = QStringLiteral("cgtest_%1_%2_%3")
+                                 .arg(QCoreApplication::applicationPid())
+                                 .arg(++serial)
+                                 .arg(QRandomGenerator::global()->generate() % 1000000);
+        QString error;
+        const bool created = onMaintenanceDatabase(QStringLiteral("create database ") + name, &error);
+        QVERIFY2(created, qPrintable(QStringLiteral("cannot create a database on the PostgreSQL test cluster: ")
+                                     + error));
+        m_serverDatabase = name;
+    }
     if (connect) {
-        const bool ok = m_ctx->db().openSqlite(dbPath());
-        QVERIFY2(ok, "embedded database");
+        const bool ok = open(m_ctx->db());
+        QVERIFY2(ok, qPrintable(QStringLiteral("test database: ") + m_ctx->db().lastError()));
         QVERIFY(cg::Schema::initialise(m_ctx->db(), kFixedNow.date().year()));
     }
 }
@@ -52,14 +123,48 @@ TestEnv::~TestEnv()
     cg::Clock::setFixed(QDateTime());
     cg::Gates::clear();
     m_ctx.reset();
+    if (!m_serverDatabase.isEmpty()) {
+        // Also ends what a failed test left connected (worker processes).
+        QString error;
+        if (!onMaintenanceDatabase(QStringLiteral("drop database if exists ") + m_serverDatabase
+                                       + QStringLiteral(" with (force)"),
+                                   &error))
+            qWarning("test database %s not dropped: %s", qPrintable(m_serverDatabase), qPrintable(error));
+    }
 }
 
 QString TestEnv::dbPath() const { return m_ctx->workFolder() + QStringLiteral("cgsys.db"); }
 
+QStringList TestEnv::connectionValues() const
+{
+    if (onPostgreSql()) {
+        const ClusterValues c = cluster();
+        return {QLatin1String(cg::kPostgreSqlScheme) + c.host + QLatin1Char(':') + c.port, m_serverDatabase, c.user,
+                c.password};
+    }
+    return {QLatin1String(cg::kEmbeddedServer), dbPath(), QStringLiteral("local"), QStringLiteral("local")};
+}
+
+bool TestEnv::open(cg::DbConnection &other) const
+{
+    const QStringList v = connectionValues();
+    return other.open(v.at(0), v.at(1), v.at(2), v.at(3), workFolder());
+}
+
+QStringList TestEnv::initdbArguments() const
+{
+    if (onPostgreSql()) {
+        const ClusterValues c = cluster();
+        return {QStringLiteral("--postgresql"), c.host + QLatin1Char(':') + c.port, QStringLiteral("--database"),
+                m_serverDatabase, QStringLiteral("--login"), c.user, QStringLiteral("--password"), c.password};
+    }
+    return {QStringLiteral("--sqlite"), dbPath()};
+}
+
 void TestEnv::reconnect()
 {
     if (!db().isConnected())
-        QVERIFY(db().openSqlite(dbPath()));
+        QVERIFY(open(db()));
     if (!m_ctx->localDb().isConnected())
         QVERIFY(m_ctx->localDb().openSqlite(m_ctx->localDbPath()));
 }
@@ -90,6 +195,19 @@ void TestEnv::addUser(const QString &name, const QString &password, const QStrin
     QVERIFY(db().execute(QStringLiteral("insert into yhb(") + cols + QStringLiteral(") values(") + marks
                              + QStringLiteral(")"),
                          values));
+}
+
+bool TestEnv::refuse(const QString &table, const QString &event)
+{
+    const QString trigger = QStringLiteral("refuse_%1_%2").arg(table, event);
+    if (db().backend() == cg::Backend::PostgreSql)
+        return db().execute(QStringLiteral("create or replace function cgtest_refuse() returns trigger language plpgsql "
+                                           "as $$ begin raise exception 'refused'; end $$"))
+            && db().execute(QStringLiteral("create trigger %1 before %2 on %3 for each row execute function "
+                                           "cgtest_refuse()")
+                                .arg(trigger, event, table));
+    return db().execute(QStringLiteral("create trigger %1 before %2 on %3 begin select raise(abort,'refused'); end")
+                            .arg(trigger, event, table));
 }
 
 QList<QStringList> TestEnv::rows(const QString &sql, const QVariantList &params)
@@ -128,6 +246,31 @@ QStringList messageTexts()
     for (const cg::ShownMessage &m : cg::MessageSeam::shown())
         out << m.text;
     return out;
+}
+
+QStringList indexNames(cg::DbConnection &db, const QString &table)
+{
+    QString sql;
+    switch (db.backend()) {
+    case cg::Backend::Sqlite:
+        sql = QStringLiteral("select name from sqlite_master where type='index' and tbl_name=? and sql is not null "
+                             "order by name");
+        break;
+    case cg::Backend::PostgreSql:
+        sql = QStringLiteral("select i.relname::text from pg_index x join pg_class i on i.oid=x.indexrelid "
+                             "join pg_class t on t.oid=x.indrelid where t.relname=? and not x.indisprimary "
+                             "and t.relnamespace=(select oid from pg_namespace where nspname=current_schema()) order by 1");
+        break;
+    case cg::Backend::SqlServer:
+    case cg::Backend::None:
+        return {};
+    }
+    QStringList names;
+    cg::Recordset rs(db);
+    if (rs.open(sql, {table}))
+        for (; !rs.eof(); rs.moveNext())
+            names << rs.text(0);
+    return names;
 }
 
 } // namespace cgtest

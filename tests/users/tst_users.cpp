@@ -511,10 +511,19 @@ void TstUsers::managerSetsOtherPasswordsButNotAdmins()
 
 namespace {
 // Gives yhb.用户名 a collation that, like the server's, ignores letter case
-// (NOCASE) or trailing blanks (RTRIM).
+// (NOCASE) or trailing blanks (RTRIM). PostgreSQL has neither; there ICU
+// collations do the like: one that ignores case, and one that ignores
+// blanks (anywhere, which covers trailing ones).
 void collateUserNames(cgtest::TestEnv &env, const char *collation)
 {
     DbConnection &db = env.db();
+    if (db.backend() == Backend::PostgreSql) {
+        const bool caseless = QLatin1String(collation) == QLatin1String("NOCASE");
+        QVERIFY(db.execute(QStringLiteral("create collation loose (provider = icu, locale = '%1', deterministic = false)")
+                               .arg(caseless ? QStringLiteral("und-u-ks-level2") : QStringLiteral("und-u-ka-shifted"))));
+        QVERIFY(db.execute(QStringLiteral("alter table yhb alter column 用户名 type varchar(50) collate loose")));
+        return;
+    }
     const QString sql = env.rows(QStringLiteral("select sql from sqlite_master where name='yhb'")).value(0).value(0);
     QString loose = sql;
     loose.replace(QStringLiteral("用户名 nvarchar(50)"), QStringLiteral("用户名 nvarchar(50) COLLATE ") + QLatin1String(collation));
