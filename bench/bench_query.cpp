@@ -58,7 +58,7 @@ int runSize(int lines)
     t.start();
     ContractQuery q(db, QStringLiteral("htb1"));
     const Filter f = q.buildFilter({QDate(2026, 1, 1), QDate(2026, 12, 31), QString(), QString()});
-    QVector<ContractLine> read;
+    ListLines read;
     if (!q.read(f, read))
         return 1;
     const qint64 readMs = t.elapsed();
