@@ -147,7 +147,7 @@ public:
     // columns 0–19, newest line first.
     bool readColumn(const Filter &filter, int column, QVector<qint64> &ids, QVector<QString> &texts) const;
     // SQL Server takes at most 2,100 bound values in one statement.
-    static constexpr int kIdsPerStatement = 500;
+    static constexpr int kIdsPerStatement = 250;
     // Number of contracts the filter yields; -1 when it could not run.
     int countContracts(const Filter &filter) const;
 

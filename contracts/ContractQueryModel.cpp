@@ -15,6 +15,7 @@ constexpr int kBlock = 128;
 constexpr int kMaxBlock = ContractQuery::kIdsPerStatement;
 // Lines whose texts are kept: a few megabytes.
 constexpr int kCachedLines = 4096;
+static_assert(kMaxBlock < kCachedLines);
 
 bool continuationColumn(int column)
 {
@@ -36,9 +37,10 @@ void ContractListModel::reset(QVector<qint64> ids, PackedTexts numbers, QVector<
     m_highlight = QVector<bool>(m_rows.size(), false);
     m_edits.clear();
     m_newestFirst = std::is_sorted(m_ids.cbegin(), m_ids.cend(), std::greater<qint64>());
-    m_cache.clear();
-    m_batches.clear();
-    m_cachedLines = 0;
+    m_slots.clear();
+    m_slotLine.clear();
+    m_slotOf = QVector<int>(m_ids.size(), -1);
+    m_nextSlot = 0;
     m_nextRow = -1;
     m_block = kBlock;
 }
@@ -116,19 +118,23 @@ QString ContractListModel::text(int row, int line, int column) const
         return edit->cells[column];
     if (!m_given.isEmpty())
         return m_given.at(line)[column];
-    auto it = m_cache.constFind(line);
-    if (it == m_cache.constEnd()) {
+    const LineCells *cells = cached(line);
+    if (!cells) {
         readAround(row);
-        it = m_cache.constFind(line);
-        if (it == m_cache.constEnd())
-            return {};
+        cells = cached(line);
     }
-    return (*it)[column];
+    return cells ? (*cells)[column] : QString();
+}
+
+const LineCells *ContractListModel::cached(int line) const
+{
+    const int slot = m_slotOf.value(line, -1);
+    return slot >= 0 ? &m_slots.at(slot) : nullptr;
 }
 
 bool ContractListModel::hasTexts(int line) const
 {
-    if (!m_given.isEmpty() || m_cache.contains(line))
+    if (!m_given.isEmpty() || cached(line))
         return true;
     const auto edit = m_edits.constFind(line);
     return edit != m_edits.constEnd() && edit->columns == kAllColumns;
@@ -162,30 +168,33 @@ void ContractListModel::readLines(const QVector<int> &lines) const
 {
     if (lines.isEmpty() || !m_db)
         return;
+    if (m_slots.isEmpty()) {
+        m_slots.resize(kCachedLines);
+        m_slotLine = QVector<int>(kCachedLines, -1);
+    }
     QVector<qint64> ids;
     ids.reserve(lines.size());
     QHash<qint64, int> lineOf;
+    lineOf.reserve(lines.size());
     for (int line : lines) {
         ids.append(m_ids.at(line));
         lineOf.insert(m_ids.at(line), line);
+        // Each line takes the next slot, whose line loses it. A block is
+        // smaller than the ring, so the lines just read stay.
+        const int slot = m_nextSlot;
+        m_nextSlot = (m_nextSlot + 1) % kCachedLines;
+        if (m_slotLine.at(slot) >= 0)
+            m_slotOf[m_slotLine.at(slot)] = -1;
+        m_slotLine[slot] = line;
+        m_slotOf[line] = slot;
+        // A line gone meanwhile, or a statement that failed, shows empty
+        // texts rather than costing a statement for every cell asked for.
+        m_slots[slot] = LineCells();
     }
     QVector<ContractLine> read;
     ContractQuery(*m_db, m_table).readTexts(ids, read);
     for (ContractLine &l : read)
-        m_cache.insert(lineOf.value(l.id), std::move(l.cells));
-    // A line gone meanwhile, or a statement that failed: empty texts rather
-    // than a statement for every cell the view asks for.
-    for (int line : lines)
-        if (!m_cache.contains(line))
-            m_cache.insert(line, LineCells());
-    m_batches.append(lines);
-    m_cachedLines += lines.size();
-    while (m_cachedLines > kCachedLines && m_batches.size() > 1) {
-        for (int line : m_batches.constFirst())
-            m_cache.remove(line);
-        m_cachedLines -= m_batches.constFirst().size();
-        m_batches.removeFirst();
-    }
+        m_slots[m_slotOf.at(lineOf.value(l.id))] = std::move(l.cells);
 }
 
 int ContractListModel::lineOfId(qint64 id) const
@@ -353,8 +362,8 @@ void ContractListModel::editLines(const QVector<qint64> &lineIds, const std::fun
         l.contractHasAttachment = m_marks.at(line);
         if (!m_given.isEmpty())
             l.cells = m_given.at(line);
-        else if (const auto it = m_cache.constFind(line); it != m_cache.constEnd())
-            l.cells = *it;
+        else if (const LineCells *cells = cached(line))
+            l.cells = *cells;
         else
             l.cells = read.value(l.id);
         const auto e = m_edits.constFind(line);

@@ -15,7 +15,6 @@
 
 #include <QAbstractTableModel>
 #include <QHash>
-#include <QList>
 #include <QVector>
 #include <functional>
 
@@ -95,8 +94,9 @@ private:
     bool edited(int line, int column) const;
     // Reads the texts of the rows around row that has none.
     void readAround(int row) const;
-    // Reads the texts of lines into the cache as one batch.
+    // Reads the texts of lines into the ring.
     void readLines(const QVector<int> &lines) const;
+    const LineCells *cached(int line) const;
     int lineOfId(qint64 id) const;
 
     // Per line, in the order read.
@@ -116,11 +116,13 @@ private:
     Filter m_filter;
     bool m_newestFirst = false;   // m_ids descending: lines found by halving
 
-    // Texts read so far, by line, in batches; the oldest batches go first.
-    mutable QHash<int, LineCells> m_cache;
-    mutable QList<QVector<int>> m_batches;
-    mutable int m_cachedLines = 0;
-    mutable int m_nextRow = -1;   // the row after the last rows read
+    // Texts read so far: a ring of slots, each holding one line's texts,
+    // the oldest overwritten first; per line the slot that holds it, or -1.
+    mutable QVector<LineCells> m_slots;
+    mutable QVector<int> m_slotLine;   // per slot: its line, or -1
+    mutable QVector<int> m_slotOf;     // per line
+    mutable int m_nextSlot = 0;
+    mutable int m_nextRow = -1;        // the row after the last rows read
     mutable int m_block = 0;
 };
 
