@@ -7,6 +7,7 @@
 #include <QDate>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 #include <QVariantList>
 #include <QVector>
 #include <array>
@@ -28,9 +29,12 @@ enum : int {
 // "有附件", the mark of column 20.
 inline const QString kAttachmentMark = QStringLiteral("有附件");
 
+// The texts of columns 0–19 of one line.
+using LineCells = std::array<QString, ListColumn::Attachment>;
+
 // One stored line as the list reads it.
 struct ContractLine {
-    std::array<QString, ListColumn::Attachment> cells;   // columns 0–19
+    LineCells cells;   // columns 0–19
     qint64 id = 0;
     bool contractHasAttachment = false;   // the contract's first row carries a PDF
 
@@ -45,6 +49,29 @@ struct ListRow {
     bool head = false;
 };
 
+// Many short texts in one buffer with one end offset each: a million
+// contract numbers without a million allocations, and compared where they
+// lie.
+class PackedTexts {
+public:
+    void append(QStringView text)
+    {
+        m_text += text;
+        m_ends.append(quint32(m_text.size()));
+    }
+    QStringView at(int i) const
+    {
+        const quint32 begin = i > 0 ? m_ends.at(i - 1) : 0;
+        return QStringView(m_text).mid(begin, m_ends.at(i) - begin);
+    }
+    int size() const { return int(m_ends.size()); }
+    bool isEmpty() const { return m_ends.isEmpty(); }
+
+private:
+    QString m_text;
+    QVector<quint32> m_ends;
+};
+
 struct GroupedLines {
     QVector<ListRow> rows;
     int contracts = 0;
@@ -53,6 +80,8 @@ struct GroupedLines {
 // Head rows in the order their contracts first appear, each followed at
 // once by its further lines in the order given, wherever they stood.
 GroupedLines GroupContractLines(const QVector<ContractLine> &lines);
+// The same over the numbers and ids of the lines, given in parallel.
+GroupedLines GroupContractLines(const PackedTexts &numbers, const QVector<qint64> &ids);
 
 // What the user asked for: the document date range and an optional
 // condition on one column.
@@ -69,6 +98,8 @@ struct Filter {
     QString where;
     QVariantList params;
 };
+
+struct ListLines;
 
 class ContractQuery {
 public:
@@ -91,13 +122,32 @@ public:
     // lines.
     Filter buildFilter(const FilterInput &input) const;
 
-    // The SELECT the list is filled from: the 20 values, the attachment
-    // mark and id, newest line first.
+    // The SELECT the list is filled from: 合同编号, the attachment mark and
+    // id, newest line first. That is all grouping and counting need; the
+    // other texts are read by id for the rows that are shown (textsSql).
     QString listSql(const Filter &filter) const;
+    // The same lines with all 20 values before the mark and id.
+    QString linesSql(const Filter &filter) const;
+    // The 20 values and id of the lines whose ids fill the idCount
+    // placeholders.
+    QString textsSql(int idCount) const;
     QString countSql(const Filter &filter) const;
 
-    // Reads the lines of a filter; false when the statement could not run.
+    // Reads the lines of a filter with all their values; false when the
+    // statement could not run.
     bool read(const Filter &filter, QVector<ContractLine> &out) const;
+    // Reads what the list needs first (listSql); the list reads the rest
+    // through out.db when it shows the rows.
+    bool read(const Filter &filter, ListLines &out) const;
+    // The values of the lines with the given ids, in no particular order;
+    // ids not found are left out. Several statements for many ids, each with
+    // at most kIdsPerStatement bound ids.
+    bool readTexts(const QVector<qint64> &ids, QVector<ContractLine> &out) const;
+    // The filter's lines again, only their ids and the value of one of the
+    // columns 0–19, newest line first.
+    bool readColumn(const Filter &filter, int column, QVector<qint64> &ids, QVector<QString> &texts) const;
+    // SQL Server takes at most 2,100 bound values in one statement.
+    static constexpr int kIdsPerStatement = 250;
     // Number of contracts the filter yields; -1 when it could not run.
     int countContracts(const Filter &filter) const;
 
@@ -113,8 +163,26 @@ public:
 
 
 private:
+    // "columns" (ending in a comma), the attachment mark and id of the
+    // filter's lines, newest first.
+    QString markedSql(const QString &columns, const Filter &filter) const;
+
     DbConnection &m_db;
     QString m_table;
+};
+
+// The lines of a filter as the list first needs them, newest first, in
+// parallel vectors: a hundred thousand lines take a few megabytes instead
+// of a QString for every cell.
+struct ListLines {
+    QVector<qint64> ids;
+    PackedTexts numbers;
+    QVector<bool> marks;    // the contract's first row carries a PDF
+    // Where the other texts are read: the connection, the contract table and
+    // the filter the lines came from. db stays valid while the list is shown.
+    DbConnection *db = nullptr;
+    QString table;
+    Filter filter;
 };
 
 } // namespace cg

@@ -245,7 +245,7 @@ void ContractQueryWindow::fill(const Filter &filter)
 {
     m_filling = true;
     m_filterButton->setEnabled(false);
-    QVector<ContractLine> lines;
+    ListLines lines;
     const bool ok = ContractQuery(Ctx().db(), table()).read(filter, lines);
     if (m_fillProbe)
         m_fillProbe();

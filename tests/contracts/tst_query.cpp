@@ -122,6 +122,7 @@ private Q_SLOTS:
     void closingWithAndWithoutChangeWindow();
     void fillCannotBeReentered();
     void largeListFromOneStatement();
+    void textsReadWhenShownMatchAFullRead();
 };
 
 void TstQuery::filterStatements()
@@ -546,6 +547,121 @@ void TstQuery::largeListFromOneStatement()
     w->resize(1088, 609);
     w->list()->scrollToBottom();
     QCOMPARE(w->model()->cell(kLines - 1, ListColumn::Product), QStringLiteral("产品0"));
+}
+
+void TstQuery::textsReadWhenShownMatchAFullRead()
+{
+    Env env;
+    // 6,000 lines of 2,000 contracts, each contract's lines 2,000 ids apart:
+    // more lines than the list keeps texts of, and blocks of rows whose ids
+    // lie far apart.
+    constexpr int kLines = 6000, kContracts = 2000;
+    {
+        QSqlQuery q(env.db().database());
+        QVERIFY(q.exec(QStringLiteral("BEGIN")));
+        QVERIFY(q.prepare(QStringLiteral("insert into ") + table()
+                          + QStringLiteral("(单据状态,合同编号,合同子编号,申请人,申请部门,采购员,供应商,产品,设备数量,"
+                                           "计量单位,制单日期,生效日期,失效日期,合同金额,付款方式,税率) "
+                                           "values(?,?,'-','张三','采购部','李四',?,?,?,'台','2024-03-05',"
+                                           "'2024-03-01','2025-03-01','100','月结','13%')")));
+        QVariantList states, numbers, suppliers, products, quantities;
+        for (int i = 0; i < kLines; ++i) {
+            states << (i % 3 ? QStringLiteral("已审核") : QStringLiteral("未审核"));
+            numbers << QStringLiteral("Z%1").arg(i % kContracts, 5, 10, QLatin1Char('0'));
+            suppliers << QStringLiteral("供应商%1").arg(i % kContracts);
+            products << QStringLiteral("产品%1").arg(i);
+            quantities << QString::number(i % 7);
+        }
+        for (const QVariantList &v : {states, numbers, suppliers, products, quantities})
+            q.addBindValue(v);
+        QVERIFY(q.execBatch());
+        QVERIFY(q.exec(QStringLiteral("COMMIT")));
+    }
+    const ContractQuery q(env.db(), table());
+    const Filter f = q.buildFilter({QDate(2024, 3, 1), QDate(2024, 3, 15), QString(), QString()});
+    QVector<ContractLine> all;
+    QVERIFY(q.read(f, all));
+    ContractListModel full;
+    full.setLines(all);
+    auto readList = [&](ContractListModel &m) {
+        ListLines lines;
+        QVERIFY(q.read(f, lines));
+        m.setLines(std::move(lines));
+    };
+    ContractListModel lazy;
+    readList(lazy);
+    QCOMPARE(lazy.rowCount(), kLines);
+    QCOMPARE(lazy.contractCount(), kContracts);
+    QCOMPARE(q.countContracts(f), kContracts);
+
+    auto sameRow = [&](int r) {
+        for (int c = 0; c < ListColumn::Count; ++c)
+            if (lazy.cell(r, c) != full.cell(r, c))
+                return QStringLiteral("row %1 column %2: %3 / %4").arg(r).arg(c).arg(lazy.cell(r, c), full.cell(r, c));
+        return QString();
+    };
+    // Far rows first, then down the list as an export reads it, then up it
+    // as someone scrolls back: every cell as a full read has it.
+    for (int r : {kLines - 1, kLines / 2, 4500, 7, 3001})
+        QCOMPARE(sameRow(r), QString());
+    for (int r = 0; r < kLines; ++r)
+        QCOMPARE(sameRow(r), QString());
+    for (int r = kLines - 1; r >= 0; r -= 3)
+        QCOMPARE(sameRow(r), QString());
+    QCOMPARE(lazy.lineId(kLines - 1), full.lineId(kLines - 1));
+
+    // A find in a list just filled reads its column for all lines at once
+    // and finds what the full list finds; continuation rows count in the
+    // product column only.
+    ContractListModel fresh;
+    readList(fresh);
+    QCOMPARE(fresh.highlightMatching(ListColumn::Product, QStringLiteral("产品59")),
+             full.highlightMatching(ListColumn::Product, QStringLiteral("产品59")));
+    QCOMPARE(fresh.highlightMatching(ListColumn::Supplier, QStringLiteral("供应商19")),
+             full.highlightMatching(ListColumn::Supplier, QStringLiteral("供应商19")));
+
+    // What the list is told stays, whatever is read or dropped meanwhile.
+    ContractListModel told;
+    readList(told);
+    const int far = told.rowCount() - 3;
+    const int farHead = told.selection({far}).value(0).headRow;
+    told.setState(farHead, QStringLiteral("已审核*"));
+    const qint64 edited = told.lineId(far);
+    QString requesterSeen;
+    told.editLines({edited}, [&](ContractLine &line) {
+        requesterSeen = line.cells[ListColumn::Requester];
+        line.cells[ListColumn::Product] = QStringLiteral("改过的产品");
+    });
+    QCOMPARE(requesterSeen, QStringLiteral("张三"));
+    for (int r = 0; r < told.rowCount(); ++r)
+        told.cell(r, ListColumn::Product);
+    QCOMPARE(told.cell(farHead, ListColumn::State), QStringLiteral("已审核*"));
+    QCOMPARE(told.cell(far, ListColumn::Product), QStringLiteral("改过的产品"));
+    QCOMPARE(told.cell(far, ListColumn::Quantity), full.cell(far, ListColumn::Quantity));
+    QCOMPARE(told.highlightMatching(ListColumn::State, QStringLiteral("*")), QVector<int>({farHead}));
+    QCOMPARE(told.highlightMatching(ListColumn::Product, QStringLiteral("改过")), QVector<int>({far}));
+
+    // A head line removed: the next line of its contract shows every column.
+    const int head = told.rowCount() / 2 - (told.isHead(told.rowCount() / 2) ? 0 : 1);
+    QVERIFY(told.isHead(head) && !told.isHead(head + 1));
+    const QString supplier = full.cell(head, ListColumn::Supplier);
+    const QString nextProduct = full.cell(head + 1, ListColumn::Product);
+    told.removeLine(told.lineId(head));
+    QCOMPARE(told.cell(head, ListColumn::Supplier), supplier);
+    QCOMPARE(told.cell(head, ListColumn::Product), nextProduct);
+
+    // A line deleted elsewhere before it is shown keeps its number and
+    // shows nothing else; its neighbours are not mixed up with it.
+    ContractListModel stale;
+    readList(stale);
+    const int gone = 4998;
+    QVERIFY(stale.isHead(gone));
+    QVERIFY(env.db().execute(QStringLiteral("delete from ") + table() + QStringLiteral(" where id=?"),
+                             {stale.lineId(gone)}));
+    QCOMPARE(stale.cell(gone, ListColumn::Number), full.cell(gone, ListColumn::Number));
+    QCOMPARE(stale.cell(gone, ListColumn::Supplier), QString());
+    QCOMPARE(stale.cell(gone + 1, ListColumn::Product), full.cell(gone + 1, ListColumn::Product));
+    QCOMPARE(stale.cell(gone - 1, ListColumn::Product), full.cell(gone - 1, ListColumn::Product));
 }
 
 QTEST_MAIN(TstQuery)
