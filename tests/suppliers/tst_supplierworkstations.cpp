@@ -21,19 +21,19 @@ using kit::child;
 
 namespace {
 
-// --worker database barrier names…
+// --worker server database login password barrier names…
 int runWorker(const QStringList &args)
 {
     cgtest::TestEnv env(false);
-    if (!env.db().openSqlite(args.at(1))) {
+    if (!env.db().open(args.at(1), args.at(2), args.at(3), args.at(4), QString())) {
         std::printf("connect failed\n");
         return 3;
     }
     env.loginAs(QStringLiteral("admin"));
     SupplierEntryWindow window;
-    for (int i = 0; i < 4000 && !QFile::exists(args.at(2)); ++i)
+    for (int i = 0; i < 4000 && !QFile::exists(args.at(5)); ++i)
         QThread::msleep(5);
-    for (const QString &name : args.mid(3)) {
+    for (const QString &name : args.mid(6)) {
         MessageSeam::clear();
         child<QLineEdit>(&window, QStringLiteral("编辑框_名称"))->setText(name);
         for (const char *e : {"编辑框_电话", "编辑框_联系人", "编辑框_地址"})
@@ -76,7 +76,7 @@ void TstSupplierWorkstations::sameSupplierAtOnceIsStoredOnce()
     for (int i = 1; i < 8; ++i)
         names << QStringLiteral("同名供应商%1").arg(i);
     const QString barrier = env.folder() + QStringLiteral("/go");
-    const QStringList args = QStringList{QStringLiteral("--worker"), env.dbPath(), barrier} + names;
+    const QStringList args = QStringList{QStringLiteral("--worker")} + env.connectionValues() + QStringList{barrier} + names;
     QProcess a, b;
     for (QProcess *p : {&a, &b}) {
         p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
