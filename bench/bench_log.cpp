@@ -3,6 +3,7 @@
 // through a recordset.
 //
 //   build/bench/bench_log [rows]      (default 100000)
+#include "bench_util.h"
 #include "ui/Seams.h"
 #include "data/Context.h"
 #include "data/OperationLog.h"
@@ -15,19 +16,6 @@
 
 using namespace cg;
 
-static long peakRssKb()
-{
-    FILE *f = std::fopen("/proc/self/status", "r");
-    if (!f)
-        return -1;
-    char line[256];
-    long kb = -1;
-    while (std::fgets(line, sizeof line, f))
-        if (std::sscanf(line, "VmHWM: %ld kB", &kb) == 1)
-            break;
-    std::fclose(f);
-    return kb;
-}
 
 int main(int argc, char *argv[])
 {
@@ -66,6 +54,6 @@ int main(int argc, char *argv[])
     if (!rs.open(QStringLiteral("select * from rzb order by id desc")))
         std::fprintf(stderr, "query failed\n");
     std::printf("Recordset open of all rows: %d rows in %lld ms, peak memory %ld kB\n", rs.recordCount(),
-                t.elapsed(), peakRssKb());
+                t.elapsed(), bench::peakRssKb());
     return 0;
 }

@@ -6,6 +6,7 @@
 //   build/bench/bench_logview [entries]      (default 1000000)
 //
 // Prints key=value lines; bench/run-sheet-bench.sh sets them side by side.
+#include "bench_util.h"
 #include "data/Context.h"
 #include "data/RowTableModel.h"
 #include "data/Schema.h"
@@ -25,19 +26,6 @@
 
 using namespace cg;
 
-static long peakRssKb()
-{
-    FILE *f = std::fopen("/proc/self/status", "r");
-    if (!f)
-        return -1;
-    char line[256];
-    long kb = -1;
-    while (std::fgets(line, sizeof line, f))
-        if (std::sscanf(line, "VmHWM: %ld kB", &kb) == 1)
-            break;
-    std::fclose(f);
-    return kb;
-}
 
 static void resetPeak()
 {
@@ -95,7 +83,7 @@ int main(int argc, char *argv[])
     Clock::setFixed(QDateTime(QDate(2035, 6, 30), QTime(10, 0)));
     ctx.login.userName = QStringLiteral("admin");
     ctx.login.loggedIn = true;
-    const long base = peakRssKb();
+    const long base = bench::peakRssKb();
     resetPeak();
     auto *w = new SystemLogWindow;
     w->show();
@@ -104,7 +92,7 @@ int main(int argc, char *argv[])
     const qint64 yearMs = firstScreen(w);
     std::printf("year_first_screen_ms=%lld\nyear_rows_read=%d\nyear_count=%s\n", yearMs, w->model()->rowCount(),
                 qPrintable(w->findChild<QLabel *>(QStringLiteral("标签_统计"))->text().trimmed()));
-    const long firstPeak = peakRssKb();
+    const long firstPeak = bench::peakRssKb();
 
     w->findChild<QDateEdit *>(QStringLiteral("日期框_起始"))->setDate(QDate(2035, 6, 1));
     w->findChild<QDateEdit *>(QStringLiteral("日期框_终止"))->setDate(QDate(2035, 6, 7));
@@ -132,7 +120,7 @@ int main(int argc, char *argv[])
         ++pages;
     }
     std::printf("page_all_ms=%lld\npages=%d\npaged_rows=%d\n", t.elapsed(), pages, model->rowCount());
-    std::printf("base_kb=%ld\nfirst_screen_peak_kb=%ld\npaged_peak_kb=%ld\n", base, firstPeak, peakRssKb());
+    std::printf("base_kb=%ld\nfirst_screen_peak_kb=%ld\npaged_peak_kb=%ld\n", base, firstPeak, bench::peakRssKb());
     delete w;
     return 0;
 }

@@ -2,6 +2,7 @@
 // statement, the grouping into head and continuation rows, and the list
 // model, as the query window runs them. Prints the times, their ratio and
 // the peak memory of each size (each size in a process of its own).
+#include "bench_util.h"
 #include "contracts/ContractQuery.h"
 #include "contracts/ContractQueryModel.h"
 #include "data/Db.h"
@@ -18,16 +19,6 @@ using namespace cg;
 
 namespace {
 
-long peakKb()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
 
 // lines lines in lines*3/10 contracts; every contract's lines stand apart
 // (the lines of one contract were entered over time, between others).
@@ -53,7 +44,7 @@ int runSize(int lines)
         std::fprintf(stderr, "set-up failed: %s\n", qPrintable(db.lastError()));
         return 1;
     }
-    const long before = peakKb();
+    const long before = bench::peakRssKb();
     QElapsedTimer t;
     t.start();
     ContractQuery q(db, QStringLiteral("htb1"));
@@ -68,7 +59,7 @@ int runSize(int lines)
     std::printf("%d lines: %d rows, %d contracts, filter %lld ms (read %lld ms, group and model %lld ms), "
                 "peak +%ld MB\n",
                 lines, model.rowCount(), model.contractCount(), total, readMs, total - readMs,
-                (peakKb() - before) / 1024);
+                (bench::peakRssKb() - before) / 1024);
     std::fflush(stdout);
 
     // What follows the filter, not part of it: a screen far down the list,
@@ -90,7 +81,7 @@ int runSize(int lines)
     const qint64 walkMs = t.elapsed();
     std::printf("  then: a screen in the middle %lld ms, find in 产品 %lld ms (%d rows), every cell %lld ms "
                 "(%d characters), peak +%ld MB\n",
-                screenMs, findMs, found, walkMs, chars, (peakKb() - before) / 1024);
+                screenMs, findMs, found, walkMs, chars, (bench::peakRssKb() - before) / 1024);
     std::fflush(stdout);
     return 0;
 }

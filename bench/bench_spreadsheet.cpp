@@ -5,6 +5,7 @@
 //   build/bench/bench_spreadsheet [rows] [file]   (default 100000 rows, 21 columns)
 //
 // Prints key=value lines; bench/run-sheet-bench.sh sets them side by side.
+#include "bench_util.h"
 #include "bench_data.h"
 #include "spreadsheet/SheetExport.h"
 #include "spreadsheet/SheetImport.h"
@@ -17,19 +18,6 @@
 
 using namespace cg;
 
-static long peakRssKb()
-{
-    FILE *f = std::fopen("/proc/self/status", "r");
-    if (!f)
-        return -1;
-    char line[256];
-    long kb = -1;
-    while (std::fgets(line, sizeof line, f))
-        if (std::sscanf(line, "VmHWM: %ld kB", &kb) == 1)
-            break;
-    std::fclose(f);
-    return kb;
-}
 
 // Starts a new peak measurement (Linux: resets VmHWM to the current size).
 static void resetPeak()
@@ -60,7 +48,7 @@ int main(int argc, char *argv[])
         list << cells;
     }
     const Sheet::RowSource source = Sheet::RowSource::fromRows(std::move(list));
-    const long base = peakRssKb();
+    const long base = bench::peakRssKb();
 
     resetPeak();
     QElapsedTimer t;
@@ -72,7 +60,7 @@ int main(int argc, char *argv[])
         return 1;
     }
     std::printf("rows=%lld\ncolumns=%d\nexport_ms=%lld\nexport_file_kb=%lld\nexport_peak_kb=%ld\nbase_kb=%ld\n",
-                rows, bench::kColumns, exportMs, QFileInfo(path).size() / 1024, peakRssKb(), base);
+                rows, bench::kColumns, exportMs, QFileInfo(path).size() / 1024, bench::peakRssKb(), base);
 
     resetPeak();
     t.restart();
@@ -82,6 +70,6 @@ int main(int argc, char *argv[])
         std::printf("read failed: %s (%lld rows)\n", qPrintable(read.detail), qint64(read.rows.size()));
         return 1;
     }
-    std::printf("read_ms=%lld\nread_rows=%lld\nread_peak_kb=%ld\n", readMs, qint64(read.rows.size()), peakRssKb());
+    std::printf("read_ms=%lld\nread_rows=%lld\nread_peak_kb=%ld\n", readMs, qint64(read.rows.size()), bench::peakRssKb());
     return 0;
 }

@@ -5,6 +5,7 @@
 // child process, so its peak memory (VmHWM) is its own.
 //
 //   build/bench/bench_tables [contract-lines [log-rows]]
+#include "bench_util.h"
 #include "data/Db.h"
 #include "data/RowStore.h"
 #include "data/RowTableModel.h"
@@ -22,19 +23,6 @@ using namespace cg;
 
 namespace {
 
-long peakKb()
-{
-    FILE *f = std::fopen("/proc/self/status", "r");
-    if (!f)
-        return -1;
-    char line[256];
-    long kb = -1;
-    while (std::fgets(line, sizeof line, f))
-        if (std::sscanf(line, "VmHWM: %ld kB", &kb) == 1)
-            break;
-    std::fclose(f);
-    return kb;
-}
 
 const char *kContractColumns =
     "id,单据状态,合同编号,合同子编号,申请人,申请部门,采购员,供应商,产品,设备数量,计量单位,制单日期,生效日期,"
@@ -190,12 +178,12 @@ int runCase(int index, const QString &file)
     if (!db.openSqlite(file))
         return 1;
     const auto all = cases();
-    const long before = peakKb();
+    const long before = bench::peakRssKb();
     QElapsedTimer clock;
     clock.start();
     const Result r = all.at(index).second(db);
     const qint64 ms = clock.elapsed();
-    const long after = peakKb();
+    const long after = bench::peakRssKb();
     std::printf("%-40s %7lld ms %9d rows   peak %5ld MB (+%4ld MB)  %s\n", all.at(index).first, ms, r.rows,
                 after >> 10, (after - before) >> 10, qPrintable(r.note));
     return 0;
