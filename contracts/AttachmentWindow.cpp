@@ -1,5 +1,6 @@
 #include "contracts/AttachmentWindow.h"
 
+#include "ui/Shell.h"
 #include "ui/Seams.h"
 
 #include <QEventLoop>
@@ -12,13 +13,6 @@
 namespace cg {
 
 namespace {
-QPushButton *button(const QString &name, const QString &text, QWidget *parent)
-{
-    auto *b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
-}
 } // namespace
 
 AttachmentWindow::AttachmentWindow(QWidget *owner, PendingAttachment &pending, const ContractStore &store,
@@ -29,11 +23,11 @@ AttachmentWindow::AttachmentWindow(QWidget *owner, PendingAttachment &pending, c
     setObjectName(QStringLiteral("附件修改"));
     setAttribute(Qt::WA_DeleteOnClose);
 
-    QPushButton *preview = button(QStringLiteral("按钮_预览"), QStringLiteral("预览"), this);
+    QPushButton *preview = NamedButton(QStringLiteral("按钮_预览"), QStringLiteral("预览"), this);
     preview->setToolTip(QStringLiteral("点击可以预览该附件"));
-    QPushButton *change = button(QStringLiteral("按钮_修改"), QStringLiteral("修改/添加"), this);
+    QPushButton *change = NamedButton(QStringLiteral("按钮_修改"), QStringLiteral("修改/添加"), this);
     change->setToolTip(QStringLiteral("有附件就修改，没附件就添加"));
-    QPushButton *remove = button(QStringLiteral("按钮_删除"), QStringLiteral("删除"), this);
+    QPushButton *remove = NamedButton(QStringLiteral("按钮_删除"), QStringLiteral("删除"), this);
 
     auto *hint1 = new QLabel(QStringLiteral("提示：点击“删除”按钮后需要保存才生效。"), this);
     hint1->setObjectName(QStringLiteral("标签1"));

@@ -1,4 +1,5 @@
 #include "contracts/ContractChangeWindow.h"
+#include "ui/Shell.h"
 #include "contracts/ContractQueryWindow.h"
 #include "contracts/ContractRecord.h"
 #include "data/Context.h"
@@ -128,14 +129,6 @@ QLineEdit *edit(const QString &name, QWidget *parent)
     return e;
 }
 
-QPushButton *button(const QString &name, const QString &text, QWidget *parent)
-{
-    auto *b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
-}
-
 } // namespace
 
 ContractChangeWindow::ContractChangeWindow(ChangeMode mode, qint64 id, ContractQueryWindow *query, QWidget *owner)
@@ -186,9 +179,9 @@ ContractChangeWindow::ContractChangeWindow(ChangeMode mode, qint64 id, ContractQ
     m_grid->setItemDelegate(units);
     BasicData::bind(m_grid, BasicData::Kind::Unit, [units](const QStringList &values) { units->units = values; });
 
-    m_attachment = button(QStringLiteral("按钮_修改"), QStringLiteral("附件"), this);
-    m_ok = button(QStringLiteral("按钮_确定"), QStringLiteral("&S.确定"), this);
-    m_close = button(QStringLiteral("按钮_关闭"), QStringLiteral("&C.关闭"), this);
+    m_attachment = NamedButton(QStringLiteral("按钮_修改"), QStringLiteral("附件"), this);
+    m_ok = NamedButton(QStringLiteral("按钮_确定"), QStringLiteral("&S.确定"), this);
+    m_close = NamedButton(QStringLiteral("按钮_关闭"), QStringLiteral("&C.关闭"), this);
     auto *required = new QLabel(QStringLiteral("有颜色的字段必须录入才能保存"), this);
     required->setObjectName(QStringLiteral("标签21"));
     auto *gridHint = new QLabel(QStringLiteral("1.双击单元格可编辑 2.点击右键可删除(直接删除) 3.单位可点击下拉菜单"), this);

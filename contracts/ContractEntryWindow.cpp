@@ -1,4 +1,5 @@
 #include "contracts/ContractEntryWindow.h"
+#include "ui/Shell.h"
 #include "contracts/ContractImport.h"
 
 #include "data/Context.h"
@@ -37,14 +38,6 @@ int g_savedCount = 0;
 const QString kModule = ContractEntry::kModule;
 
 QString dateText(const QDate &date) { return date.toString(QStringLiteral("yyyy-MM-dd")); }
-
-QPushButton *button(const QString &name, const QString &text, QWidget *parent)
-{
-    auto *b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
-}
 
 } // namespace
 
@@ -139,7 +132,7 @@ ContractEntryWindow::ContractEntryWindow(QWidget *owner)
     for (QLineEdit *e : {m_amount, m_first, m_second, m_third, m_fourth, m_remaining})
         e->setText(QStringLiteral("0"));
 
-    QPushButton *attach = button(QStringLiteral("按钮_附件"), QStringLiteral("附件"), this);
+    QPushButton *attach = NamedButton(QStringLiteral("按钮_附件"), QStringLiteral("附件"), this);
 
     // Header fields, three label/field pairs to a row; the supplier's name
     // gets the width of two.
@@ -235,11 +228,11 @@ ContractEntryWindow::ContractEntryWindow(QWidget *owner)
     hint21->setObjectName(QStringLiteral("标签21"));
     auto *hint23 = new QLabel(QStringLiteral("提示：批量导入暂时不支持附件的添加"), this);
     hint23->setObjectName(QStringLiteral("标签23"));
-    QPushButton *templ = button(QStringLiteral("按钮_模板"), QStringLiteral("&M.模板下载"), this);
-    QPushButton *import = button(QStringLiteral("按钮_导入"), QStringLiteral("&D.导入"), this);
-    QPushButton *clear = button(QStringLiteral("按钮_清空"), QStringLiteral("&Q.清空"), this);
-    QPushButton *saveButton = button(QStringLiteral("按钮_保存"), QStringLiteral("&S.保存"), this);
-    QPushButton *closeButton = button(QStringLiteral("按钮_关闭"), QStringLiteral("&C.关闭"), this);
+    QPushButton *templ = NamedButton(QStringLiteral("按钮_模板"), QStringLiteral("&M.模板下载"), this);
+    QPushButton *import = NamedButton(QStringLiteral("按钮_导入"), QStringLiteral("&D.导入"), this);
+    QPushButton *clear = NamedButton(QStringLiteral("按钮_清空"), QStringLiteral("&Q.清空"), this);
+    QPushButton *saveButton = NamedButton(QStringLiteral("按钮_保存"), QStringLiteral("&S.保存"), this);
+    QPushButton *closeButton = NamedButton(QStringLiteral("按钮_关闭"), QStringLiteral("&C.关闭"), this);
 
     auto *top = new QHBoxLayout;
     top->addLayout(form, 1);

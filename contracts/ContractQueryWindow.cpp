@@ -1,4 +1,5 @@
 #include "contracts/ContractQueryWindow.h"
+#include "ui/Shell.h"
 #include "contracts/ContractChangeWindow.h"
 #include "contracts/ContractRecord.h"
 #include "contracts/ResultPrompt.h"
@@ -40,21 +41,6 @@ ContractQueryWindow::ExportHandler &exportHandler()
 
 QString table() { return Ctx().login.contractTable; }
 
-QPushButton *button(const QString &name, const QString &text, QWidget *parent)
-{
-    auto *b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
-}
-
-QAction *menuItem(QMenu *menu, const QString &text)
-{
-    QAction *a = menu->addAction(text);
-    a->setObjectName(text);
-    return a;
-}
-
 bool isEnter(QEvent *event)
 {
     if (event->type() != QEvent::KeyPress)
@@ -92,7 +78,7 @@ ContractQueryWindow::ContractQueryWindow(QWidget *owner)
     m_condition = new QLineEdit(this);
     m_condition->setObjectName(QStringLiteral("编辑框_条件"));
     m_condition->setAccessibleName(QStringLiteral("过滤条件"));
-    m_filterButton = button(QStringLiteral("按钮_过滤"), QStringLiteral("&F.过滤"), this);
+    m_filterButton = NamedButton(QStringLiteral("按钮_过滤"), QStringLiteral("&F.过滤"), this);
 
     m_findField = new QComboBox(this);
     m_findField->setObjectName(QStringLiteral("组合框_查找名称"));
@@ -102,8 +88,8 @@ ContractQueryWindow::ContractQueryWindow(QWidget *owner)
     m_findText = new QLineEdit(this);
     m_findText->setObjectName(QStringLiteral("编辑框_查找条件"));
     m_findText->setAccessibleName(QStringLiteral("查找内容"));
-    m_findButton = button(QStringLiteral("按钮_合同查找"), QStringLiteral("&C.查找"), this);
-    m_exportButton = button(QStringLiteral("按钮_导出"), QStringLiteral("&D.导出"), this);
+    m_findButton = NamedButton(QStringLiteral("按钮_合同查找"), QStringLiteral("&C.查找"), this);
+    m_exportButton = NamedButton(QStringLiteral("按钮_导出"), QStringLiteral("&D.导出"), this);
 
     m_model = new ContractListModel(this);
     m_list = new QTableView(this);
@@ -142,14 +128,14 @@ ContractQueryWindow::ContractQueryWindow(QWidget *owner)
 
     m_menu = new QMenu(QStringLiteral("菜单"), this);
     m_menu->setObjectName(QStringLiteral("菜单"));
-    m_preview = menuItem(m_menu, QStringLiteral("&L.浏览附件"));
-    QAction *change = menuItem(m_menu, QStringLiteral("&B.变 更"));
+    m_preview = NamedMenuAction(m_menu, QStringLiteral("&L.浏览附件"));
+    QAction *change = NamedMenuAction(m_menu, QStringLiteral("&B.变 更"));
     m_menu->addSeparator();
-    QAction *modify = menuItem(m_menu, QStringLiteral("&X.修 改"));
-    QAction *remove = menuItem(m_menu, QStringLiteral("&D.删除整份合同"));
+    QAction *modify = NamedMenuAction(m_menu, QStringLiteral("&X.修 改"));
+    QAction *remove = NamedMenuAction(m_menu, QStringLiteral("&D.删除整份合同"));
     m_menu->addSeparator();
-    QAction *audit = menuItem(m_menu, QStringLiteral("&H.审 核"));
-    QAction *unaudit = menuItem(m_menu, QStringLiteral("&F.反 审"));
+    QAction *audit = NamedMenuAction(m_menu, QStringLiteral("&H.审 核"));
+    QAction *unaudit = NamedMenuAction(m_menu, QStringLiteral("&F.反 审"));
 
     auto *tools = new QHBoxLayout;
     tools->setSpacing(4);

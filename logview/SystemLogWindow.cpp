@@ -1,4 +1,5 @@
 #include "logview/SystemLogWindow.h"
+#include "ui/Shell.h"
 #include "data/Context.h"
 #include "data/OperationLog.h"
 #include "data/Permissions.h"
@@ -28,14 +29,6 @@ constexpr int kPageSize = 500;
 
 const QString kClearWarning = QString(22, u' ')
     + QStringLiteral("请注意！！！\r\n清除日志动作不仅仅是清除当前已过滤出来的数据，而是全部删除！");
-
-QPushButton *button(const QString &name, const QString &text, QWidget *parent)
-{
-    auto *b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
-}
 
 // The list before any query, or after one that found nothing: no rows, the
 // columns still named.
@@ -79,9 +72,9 @@ SystemLogWindow::SystemLogWindow(QWidget *owner)
     m_condition->setAccessibleName(QStringLiteral("条件"));
     m_condition->setMinimumWidth(209);
 
-    m_queryButton = button(QStringLiteral("按钮_过滤_"), QStringLiteral("&F.过滤"), this);
-    m_exportButton = button(QStringLiteral("按钮_导出_"), QStringLiteral("&D.导出"), this);
-    m_clearButton = button(QStringLiteral("按钮_清空"), QStringLiteral("&C.清空"), this);
+    m_queryButton = NamedButton(QStringLiteral("按钮_过滤_"), QStringLiteral("&F.过滤"), this);
+    m_exportButton = NamedButton(QStringLiteral("按钮_导出_"), QStringLiteral("&D.导出"), this);
+    m_clearButton = NamedButton(QStringLiteral("按钮_清空"), QStringLiteral("&C.清空"), this);
 
     m_model = new RowTableModel(this);
     m_model->setStore(emptyList());

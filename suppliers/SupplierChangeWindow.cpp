@@ -1,5 +1,6 @@
 #include "suppliers/SupplierChangeWindow.h"
 
+#include "ui/Shell.h"
 #include "data/Context.h"
 #include "data/OperationLog.h"
 #include "suppliers/SupplierNames.h"
@@ -25,14 +26,6 @@ QString modeName(SupplierEditMode mode)
     return isChange(mode) ? QStringLiteral("供应商变更") : QStringLiteral("供应商修改");
 }
 
-QPushButton *button(const QString &name, const QString &text, QWidget *parent)
-{
-    auto *b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
-}
-
 } // namespace
 
 SupplierChangeWindow::SupplierChangeWindow(SupplierEditMode mode, const QString &name, int listRow,
@@ -53,8 +46,8 @@ SupplierChangeWindow::SupplierChangeWindow(SupplierEditMode mode, const QString 
     fixedHint->setObjectName(QStringLiteral("标签21"));
     m_hint = new QLabel(this);
     m_hint->setObjectName(QStringLiteral("标签_提示"));
-    QPushButton *ok = button(QStringLiteral("按钮_确定"), QStringLiteral("&S.确定"), this);
-    QPushButton *closeButton = button(QStringLiteral("按钮_关闭"), QStringLiteral("&C.关闭"), this);
+    QPushButton *ok = NamedButton(QStringLiteral("按钮_确定"), QStringLiteral("&S.确定"), this);
+    QPushButton *closeButton = NamedButton(QStringLiteral("按钮_关闭"), QStringLiteral("&C.关闭"), this);
 
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_hint, 1);

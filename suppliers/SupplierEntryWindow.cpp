@@ -1,5 +1,6 @@
 #include "suppliers/SupplierEntryWindow.h"
 
+#include "ui/Shell.h"
 #include "data/Context.h"
 #include "data/OperationLog.h"
 #include "suppliers/SupplierInputs.h"
@@ -25,14 +26,6 @@ namespace {
 
 const QString kModule = QStringLiteral("供应商添加");
 const QString kFilter = QStringLiteral("Excel文件 (*.xlsx)");
-
-QPushButton *button(const QString &name, const QString &text, QWidget *parent)
-{
-    auto *b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
-}
 
 void log(const QString &description) { WriteLogEntry(QStringLiteral("操作"), description, kModule); }
 
@@ -74,11 +67,11 @@ SupplierEntryWindow::SupplierEntryWindow(QWidget *owner)
     auto *fixedHint = new QLabel(QStringLiteral("点击导入按钮后添加数据到表格内，确认无误后点击保存按钮。"), this);
     fixedHint->setObjectName(QStringLiteral("标签21"));
 
-    QPushButton *templ = button(QStringLiteral("按钮_模板下载"), QStringLiteral("&M.模板下载"), this);
-    QPushButton *import = button(QStringLiteral("按钮_导入"), QStringLiteral("&D.导入"), this);
-    QPushButton *clear = button(QStringLiteral("按钮_清空"), QStringLiteral("&Q.清空"), this);
-    QPushButton *saveButton = button(QStringLiteral("按钮_保存"), QStringLiteral("&S.保存"), this);
-    QPushButton *closeButton = button(QStringLiteral("按钮_关闭"), QStringLiteral("&C.关闭"), this);
+    QPushButton *templ = NamedButton(QStringLiteral("按钮_模板下载"), QStringLiteral("&M.模板下载"), this);
+    QPushButton *import = NamedButton(QStringLiteral("按钮_导入"), QStringLiteral("&D.导入"), this);
+    QPushButton *clear = NamedButton(QStringLiteral("按钮_清空"), QStringLiteral("&Q.清空"), this);
+    QPushButton *saveButton = NamedButton(QStringLiteral("按钮_保存"), QStringLiteral("&S.保存"), this);
+    QPushButton *closeButton = NamedButton(QStringLiteral("按钮_关闭"), QStringLiteral("&C.关闭"), this);
 
     auto *status = new QHBoxLayout;
     status->addWidget(m_count);

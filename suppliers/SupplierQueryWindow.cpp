@@ -1,5 +1,6 @@
 #include "suppliers/SupplierQueryWindow.h"
 
+#include "ui/Shell.h"
 #include "data/Context.h"
 #include "data/OperationLog.h"
 #include "suppliers/SupplierChangeWindow.h"
@@ -26,21 +27,6 @@ namespace {
 
 const QString kModule = QStringLiteral("供应商查询");
 
-QPushButton *button(const QString &name, const QString &text, QWidget *parent)
-{
-    auto *b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
-}
-
-QAction *menuItem(QMenu *menu, const QString &text)
-{
-    QAction *a = menu->addAction(text);
-    a->setObjectName(text);
-    return a;
-}
-
 void log(const QString &description) { WriteLogEntry(QStringLiteral("操作"), description, kModule); }
 
 } // namespace
@@ -59,8 +45,8 @@ SupplierQueryWindow::SupplierQueryWindow(QWidget *owner)
     m_name->setMinimumContentsLength(24);
     m_name->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     QLabel *caption = FieldLabel(QStringLiteral("标签4"), QStringLiteral("供应商名称："), m_name, this);
-    m_find = button(QStringLiteral("按钮_查找"), QStringLiteral("&F.查找"), this);
-    m_export = button(QStringLiteral("按钮_导出"), QStringLiteral("&D.导出"), this);
+    m_find = NamedButton(QStringLiteral("按钮_查找"), QStringLiteral("&F.查找"), this);
+    m_export = NamedButton(QStringLiteral("按钮_导出"), QStringLiteral("&D.导出"), this);
 
     m_model = new SupplierListModel(this);
     m_list = new QTableView(this);
@@ -86,13 +72,13 @@ SupplierQueryWindow::SupplierQueryWindow(QWidget *owner)
 
     m_menu = new QMenu(QStringLiteral("菜单"), this);
     m_menu->setObjectName(QStringLiteral("菜单"));
-    QAction *change = menuItem(m_menu, QStringLiteral("&B.变 更"));
+    QAction *change = NamedMenuAction(m_menu, QStringLiteral("&B.变 更"));
     m_menu->addSeparator();
-    QAction *modify = menuItem(m_menu, QStringLiteral("&X.修 改"));
-    QAction *remove = menuItem(m_menu, QStringLiteral("&D.删 除"));
+    QAction *modify = NamedMenuAction(m_menu, QStringLiteral("&X.修 改"));
+    QAction *remove = NamedMenuAction(m_menu, QStringLiteral("&D.删 除"));
     m_menu->addSeparator();
-    QAction *audit = menuItem(m_menu, QStringLiteral("&H.审 核"));
-    QAction *unaudit = menuItem(m_menu, QStringLiteral("&F.反 审"));
+    QAction *audit = NamedMenuAction(m_menu, QStringLiteral("&H.审 核"));
+    QAction *unaudit = NamedMenuAction(m_menu, QStringLiteral("&F.反 审"));
 
     auto *tools = new QHBoxLayout;
     tools->addWidget(caption);

@@ -9,6 +9,8 @@
 #include <QGridLayout>
 #include <QHash>
 #include <QLabel>
+#include <QMenu>
+#include <QPushButton>
 #include <QPointer>
 #include <QScreen>
 
@@ -172,6 +174,21 @@ void AddFieldRow(QGridLayout *grid, int row, const QString &labelName, const QSt
 {
     grid->addWidget(FieldLabel(labelName, text, field, grid->parentWidget()), row, 0);
     grid->addWidget(field, row, 1);
+}
+
+QPushButton *NamedButton(const QString &objectName, const QString &text, QWidget *parent)
+{
+    auto *b = new QPushButton(text, parent);
+    b->setObjectName(objectName);
+    b->setAutoDefault(false);
+    return b;
+}
+
+QAction *NamedMenuAction(QMenu *menu, const QString &caption)
+{
+    QAction *a = menu->addAction(caption);
+    a->setObjectName(caption);
+    return a;
 }
 
 void CentreOnScreen(QWidget *window)

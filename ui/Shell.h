@@ -5,7 +5,10 @@
 #include <QWidget>
 #include <functional>
 
+class QAction;
 class QGridLayout;
+class QMenu;
+class QPushButton;
 class QLabel;
 
 namespace cg {
@@ -87,6 +90,11 @@ QLabel *FieldLabel(const QString &objectName, const QString &text, QWidget *budd
 
 // A labelled field in a form grid: the label in column 0, the field in 1.
 void AddFieldRow(QGridLayout *grid, int row, const QString &labelName, const QString &text, QWidget *field);
+
+// A push button with its objectName that Enter in a field does not press.
+QPushButton *NamedButton(const QString &objectName, const QString &text, QWidget *parent);
+// A menu entry whose objectName is its caption (the gates find it by that).
+QAction *NamedMenuAction(QMenu *menu, const QString &caption);
 
 // Places a window in the middle of the screen it is on.
 void CentreOnScreen(QWidget *window);

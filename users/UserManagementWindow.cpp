@@ -1,4 +1,5 @@
 #include "users/UserManagementWindow.h"
+#include "ui/Shell.h"
 #include "data/ListTargets.h"
 #include "ui/Seams.h"
 #include "data/OperationLog.h"
@@ -28,14 +29,6 @@ void tell(const Refusal &r, QWidget *owner) { ShowMessage(r.text, QString(), r.i
 void logAction(const QString &description)
 {
     WriteLogEntry(QStringLiteral("操作"), description, Users::kModule);
-}
-
-QPushButton *button(const QString &name, const QString &text, QWidget *parent)
-{
-    auto *b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
 }
 
 QLineEdit *edit(const QString &name, QWidget *parent, bool password)
@@ -130,9 +123,9 @@ UserManagementWindow::UserManagementWindow(QWidget *owner)
     hint->setObjectName(QStringLiteral("标签5"));
     hint->setWordWrap(true);
 
-    QPushButton *password = button(QStringLiteral("按钮_修改密码"), QStringLiteral("修改密码"), this);
-    QPushButton *add = button(QStringLiteral("按钮_新增"), QStringLiteral("新增"), this);
-    QPushButton *close = button(QStringLiteral("按钮_关闭"), QStringLiteral("关闭"), this);
+    QPushButton *password = NamedButton(QStringLiteral("按钮_修改密码"), QStringLiteral("修改密码"), this);
+    QPushButton *add = NamedButton(QStringLiteral("按钮_新增"), QStringLiteral("新增"), this);
+    QPushButton *close = NamedButton(QStringLiteral("按钮_关闭"), QStringLiteral("关闭"), this);
 
     m_menu = new QMenu(QStringLiteral("菜单"), this);
     m_menu->setObjectName(QStringLiteral("菜单"));
@@ -309,10 +302,10 @@ NewUserWindow::NewUserWindow(UserManagementWindow *owner)
     auto *grid = new QGridLayout(box);
     m_boxes.build(box, grid, 3);
 
-    QPushButton *all = button(QStringLiteral("按钮_全选"), QStringLiteral("&A.全选"), this);
-    QPushButton *none = button(QStringLiteral("按钮_反选"), QStringLiteral("&D.反选"), this);
-    QPushButton *ok = button(QStringLiteral("按钮_确定"), QStringLiteral("&S.添加"), this);
-    QPushButton *close = button(QStringLiteral("按钮_关闭"), QStringLiteral("&C.关闭"), this);
+    QPushButton *all = NamedButton(QStringLiteral("按钮_全选"), QStringLiteral("&A.全选"), this);
+    QPushButton *none = NamedButton(QStringLiteral("按钮_反选"), QStringLiteral("&D.反选"), this);
+    QPushButton *ok = NamedButton(QStringLiteral("按钮_确定"), QStringLiteral("&S.添加"), this);
+    QPushButton *close = NamedButton(QStringLiteral("按钮_关闭"), QStringLiteral("&C.关闭"), this);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(all);
     buttons->addWidget(none);
@@ -385,8 +378,8 @@ RightsWindow::RightsWindow(UserManagementWindow *owner, const QString &name)
     auto *grid = new QGridLayout(box);
     m_boxes.build(box, grid, 3);
 
-    QPushButton *ok = button(QStringLiteral("按钮_确定"), QStringLiteral("确定"), this);
-    QPushButton *close = button(QStringLiteral("按钮_关闭"), QStringLiteral("关闭"), this);
+    QPushButton *ok = NamedButton(QStringLiteral("按钮_确定"), QStringLiteral("确定"), this);
+    QPushButton *close = NamedButton(QStringLiteral("按钮_关闭"), QStringLiteral("关闭"), this);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(ok);
@@ -450,8 +443,8 @@ PasswordWindow::PasswordWindow(UserManagementWindow *owner, const QString &name)
     hint->setObjectName(QStringLiteral("标签7"));
     form->addWidget(hint, 4, 1);
 
-    QPushButton *ok = button(QStringLiteral("按钮_确认"), QStringLiteral("&S.确认"), this);
-    QPushButton *close = button(QStringLiteral("按钮_关闭"), QStringLiteral("&C.关闭"), this);
+    QPushButton *ok = NamedButton(QStringLiteral("按钮_确认"), QStringLiteral("&S.确认"), this);
+    QPushButton *close = NamedButton(QStringLiteral("按钮_关闭"), QStringLiteral("&C.关闭"), this);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(ok);
