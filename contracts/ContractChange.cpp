@@ -145,14 +145,8 @@ ContractChange::Outcome ContractChange::save(ChangeMode mode, const LoadedContra
                          {newNumber})
                 || rs.eof())
                 return false;
-            const qint64 first = rs.number(0);
-            if (!m_db.execute(QStringLiteral("update ") + m_table + QStringLiteral(" set 附件=? where id=?"),
-                              {attachment.bytes(), first}))
+            if (!putAttachment(rs.number(0), attachment.bytes(), outcome))
                 return false;
-            if (m_db.rowsAffected() != 1) {
-                outcome = Outcome::Stale;
-                return false;
-            }
         }
         outcome = Outcome::Done;
         return true;
@@ -160,6 +154,17 @@ ContractChange::Outcome ContractChange::save(ChangeMode mode, const LoadedContra
     if (!committed && outcome == Outcome::Done)
         outcome = Outcome::Failed;
     return outcome;
+}
+
+bool ContractChange::putAttachment(qint64 id, const QByteArray &bytes, Outcome &outcome)
+{
+    if (!m_db.execute(QStringLiteral("update ") + m_table + QStringLiteral(" set 附件=? where id=?"), {bytes, id}))
+        return false;
+    if (m_db.rowsAffected() != 1) {
+        outcome = Outcome::Stale;   // the row went meanwhile
+        return false;
+    }
+    return true;
 }
 
 ContractChange::Outcome ContractChange::deleteLine(const LoadedContract &loaded, int index)
@@ -187,15 +192,8 @@ ContractChange::Outcome ContractChange::deleteLine(const LoadedContract &loaded,
                 return false;
             const QByteArray bytes = rs.bytes(QStringLiteral("附件"));
             rs.close();
-            if (!bytes.isEmpty()) {
-                if (!m_db.execute(QStringLiteral("update ") + m_table + QStringLiteral(" set 附件=? where id=?"),
-                                  {bytes, ids.at(1)}))
-                    return false;
-                if (m_db.rowsAffected() != 1) {
-                    outcome = Outcome::Stale;
-                    return false;
-                }
-            }
+            if (!bytes.isEmpty() && !putAttachment(ids.at(1), bytes, outcome))
+                return false;
         }
         if (!m_db.execute(QStringLiteral("delete from ") + m_table
                               + QStringLiteral(" where id=? and 合同编号=? and 单据状态<>?"),

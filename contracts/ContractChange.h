@@ -108,6 +108,9 @@ public:
     static QString module(ChangeMode mode);
 
 private:
+    // Stores the attachment on the line with that id, inside the caller's
+    // unit; a line that is gone sets outcome to Stale.
+    bool putAttachment(qint64 id, const QByteArray &bytes, Outcome &outcome);
     DbConnection &m_db;
     QString m_table, m_set;
 };

@@ -1,4 +1,5 @@
 #include "contracts/ContractImport.h"
+#include "contracts/ContractRecord.h"
 #include "data/Db.h"
 #include "data/OperationLog.h"
 
@@ -17,14 +18,8 @@ QString cell(const QStringList &cells, int i) { return i < cells.size() ? cells.
 
 const QStringList &ContractImport::readerTitles()
 {
-    static const QStringList titles = {
-        QStringLiteral("单据状态"),   QStringLiteral("合同编号"),   QStringLiteral("合同子编号"),
-        QStringLiteral("申请人"),     QStringLiteral("申请部门"),   QStringLiteral("采购员"),
-        QStringLiteral("供应商"),     QStringLiteral("产品"),       QStringLiteral("设备数量"),
-        QStringLiteral("计量单位"),   QStringLiteral("制单日期"),   QStringLiteral("生效日期"),
-        QStringLiteral("失效日期"),   QStringLiteral("合同金额"),   QStringLiteral("付款方式"),
-        QStringLiteral("第一次付款"), QStringLiteral("第二次付款"), QStringLiteral("第三次付款"),
-        QStringLiteral("第四次付款"), QStringLiteral("剩余尾款"),   QStringLiteral("税率")};
+    // The stored columns in table order, without the attachment.
+    static const QStringList titles = ContractColumns().mid(0, ContractColumns().size() - 1);
     return titles;
 }
 
