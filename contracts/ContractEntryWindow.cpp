@@ -6,6 +6,7 @@
 #include "data/OperationLog.h"
 #include "masterdata/BasicData.h"
 #include "suppliers/SupplierNames.h"
+#include "ui/ComboSelect.h"
 #include "ui/Seams.h"
 #include "ui/SpreadsheetImport.h"
 
@@ -359,10 +360,8 @@ void ContractEntryWindow::applySupplierDefaults()
     const SupplierNames::Terms terms = SupplierNames::termsOf(Ctx().db(), m_supplier->currentText());
     if (!terms.found)
         return;
-    if (!terms.taxRate.isEmpty())
-        SupplierNames::selectByPrefix(m_taxRate, terms.taxRate);
-    if (!terms.paymentTerms.isEmpty())
-        SupplierNames::selectByPrefix(m_paymentTerms, terms.paymentTerms);
+    SelectByPrefix(m_taxRate, terms.taxRate);
+    SelectByPrefix(m_paymentTerms, terms.paymentTerms);
 }
 
 void ContractEntryWindow::lookup(LookupField field, QComboBox *box)

@@ -3,6 +3,7 @@
 #include "data/Db.h"
 #include "data/ListTargets.h"
 #include "suppliers/SupplierNames.h"
+#include "ui/ComboSelect.h"
 
 #include <QComboBox>
 #include <QPointer>
@@ -66,7 +67,7 @@ void bindTarget(QComboBox *combo, LookupField field)
     ListTargets::add(channel(field), combo, [guard](const QStringList &found) {
         if (!guard)
             return;
-        if (found.value(0).isEmpty() || !SupplierNames::selectByPrefix(guard, found.value(0))) {
+        if (found.value(0).isEmpty() || !SelectByPrefix(guard, found.value(0))) {
             guard->setCurrentIndex(-1);
             if (guard->isEditable())
                 guard->setEditText(QString());

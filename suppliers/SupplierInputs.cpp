@@ -1,6 +1,7 @@
 #include "suppliers/SupplierInputs.h"
 
 #include "masterdata/BasicData.h"
+#include "ui/ComboSelect.h"
 #include "suppliers/SupplierNames.h"
 #include "ui/Shell.h"
 
@@ -100,7 +101,7 @@ QString EmptyFieldMessage(Suppliers::Field field)
 
 void SelectStoredValue(QComboBox *combo, const QString &value)
 {
-    if (!SupplierNames::selectByPrefix(combo, value))
+    if (!SelectByPrefix(combo, value))
         combo->setCurrentIndex(-1);
 }
 

@@ -4,6 +4,7 @@
 #include "data/Db.h"
 #include "data/ListTargets.h"
 #include "masterdata/BasicData.h"
+#include "ui/ComboSelect.h"
 
 #include <QComboBox>
 #include <QPointer>
@@ -49,7 +50,7 @@ void bindCombo(QComboBox *combo)
     ListTargets::add(kSelection, combo, [guard](const QStringList &found) {
         if (!guard)
             return;
-        if (found.value(0).isEmpty() || !selectByPrefix(guard, found.value(0))) {
+        if (found.value(0).isEmpty() || !SelectByPrefix(guard, found.value(0))) {
             guard->setCurrentIndex(-1);
             if (guard->isEditable())
                 guard->setEditText(QString());
@@ -90,22 +91,6 @@ Terms termsOf(DbConnection &db, const QString &name)
     t.taxRate = rs.text(0);
     t.paymentTerms = rs.text(1);
     return t;
-}
-
-bool selectByPrefix(QComboBox *combo, const QString &text)
-{
-    if (!combo)
-        return false;
-    int index = combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (index < 0 && !text.isEmpty())
-        index = combo->findText(text, Qt::MatchStartsWith);
-    if (index < 0)
-        return false;
-    combo->setCurrentIndex(index);
-    // An editable box whose index does not move keeps a typed text otherwise.
-    if (combo->isEditable())
-        combo->setEditText(combo->itemText(index));
-    return true;
 }
 
 } // namespace cg::SupplierNames

@@ -46,11 +46,5 @@ struct Terms {
 };
 Terms termsOf(DbConnection &db, const QString &name);
 
-// Selects the item equal to text, or else the first item of combo that
-// begins with text, letter case ignored ("宏达" picks the item 宏达, not
-// 宏达五金 above it). An empty text selects only an empty item. Returns
-// false, and changes nothing, when no item fits.
-bool selectByPrefix(QComboBox *combo, const QString &text);
-
 } // namespace SupplierNames
 } // namespace cg
