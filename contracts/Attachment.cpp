@@ -82,7 +82,9 @@ bool chooseFile(QWidget *owner, QByteArray *bytes)
 
 void chooseForEntry(QWidget *owner, PendingAttachment &pending)
 {
-    if (!pending.isEmpty() && !AskYesNo(QStringLiteral("你已经添加过电子档了，是否要修改！"), owner))
+    // A notice with Yes and No, not a question mark.
+    if (!pending.isEmpty()
+        && !AskYesNo(QStringLiteral("你已经添加过电子档了，是否要修改！"), owner, MsgIcon::Information))
         return;
     QByteArray bytes;
     if (chooseFile(owner, &bytes))

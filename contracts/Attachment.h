@@ -27,10 +27,13 @@ public:
         m_bytes = bytes;
         m_changed = true;
     }
-    // Empties the bytes and marks the stored attachment for deletion.
+    // Empties the bytes and marks the stored attachment for deletion. A file
+    // chosen before is dropped with it: nothing is changed but the deletion.
+    // (A file chosen after the deletion is stored, and both are told.)
     void markDeleted()
     {
         m_bytes.clear();
+        m_changed = false;
         m_deleted = true;
     }
     // No bytes, no marks.

@@ -20,29 +20,45 @@ bool g_launchRecording = false;
 QStringList g_started;
 } // namespace
 
-QMessageBox::StandardButton ShowMessage(const QString &text, const QString &title, MsgIcon icon,
-                                        QWidget *owner)
+namespace {
+
+QMessageBox::StandardButton showBox(const QString &text, const QString &title, MsgIcon icon, bool yesNo,
+                                    QWidget *owner)
 {
     const QString caption = title.isEmpty() ? QStringLiteral("系统提示") : title;
     if (g_msgRecording) {
-        g_shown.append({text, caption, icon, owner});
+        g_shown.append({text, caption, icon, owner, yesNo});
         if (!g_msgAnswers.isEmpty())
             return g_msgAnswers.dequeue();
-        return icon == MsgIcon::Question ? QMessageBox::No : QMessageBox::Ok;
+        return yesNo ? QMessageBox::No : QMessageBox::Ok;
     }
     QMessageBox::Icon boxIcon = QMessageBox::Information;
-    QMessageBox::StandardButtons buttons = QMessageBox::Ok;
     if (icon == MsgIcon::Error)
         boxIcon = QMessageBox::Critical;
-    if (icon == MsgIcon::Question) {
+    if (icon == MsgIcon::Question)
         boxIcon = QMessageBox::Question;
-        buttons = QMessageBox::Yes | QMessageBox::No;
-    }
+    const QMessageBox::StandardButtons buttons = yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok;
     QMessageBox box(boxIcon, caption, text, buttons, owner);
     box.setWindowModality(Qt::ApplicationModal);
-    if (icon == MsgIcon::Question)
-        box.setDefaultButton(QMessageBox::Yes);
+    if (yesNo) {
+        // Enter answers No; only a deliberate Yes goes on. Escape is No too.
+        box.setDefaultButton(QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+    }
     return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+} // namespace
+
+QMessageBox::StandardButton ShowMessage(const QString &text, const QString &title, MsgIcon icon,
+                                        QWidget *owner)
+{
+    return showBox(text, title, icon, icon == MsgIcon::Question, owner);
+}
+
+bool AskYesNo(const QString &text, QWidget *owner, MsgIcon icon)
+{
+    return showBox(text, QString(), icon, true, owner) == QMessageBox::Yes;
 }
 
 namespace MessageSeam {

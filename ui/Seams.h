@@ -18,7 +18,8 @@ namespace cg {
 enum class MsgIcon { Information, Error, Question };
 
 // Shows a message box: title "系统提示" when none is given; information and
-// error boxes have an OK button, question boxes Yes and No.
+// error boxes have an OK button, question boxes Yes and No. No is the
+// default button of every question, so an Enter too many never confirms.
 QMessageBox::StandardButton ShowMessage(const QString &text, const QString &title = QString(),
                                         MsgIcon icon = MsgIcon::Information,
                                         QWidget *owner = nullptr);
@@ -30,16 +31,16 @@ inline QMessageBox::StandardButton ShowInfo(const QString &text, QWidget *owner 
 {
     return ShowMessage(text, QString(), MsgIcon::Information, owner);
 }
-inline bool AskYesNo(const QString &text, QWidget *owner = nullptr)
-{
-    return ShowMessage(text, QString(), MsgIcon::Question, owner) == QMessageBox::Yes;
-}
+// A question with Yes and No (No the default); true only for Yes. The
+// question icon unless the question is shown as a notice.
+bool AskYesNo(const QString &text, QWidget *owner = nullptr, MsgIcon icon = MsgIcon::Question);
 
 struct ShownMessage {
     QString text;
     QString title;
     MsgIcon icon;
     QWidget *owner;
+    bool yesNo = false;   // Yes and No buttons, No the default
 };
 
 namespace MessageSeam {
