@@ -2,6 +2,7 @@
 #include "contracts/ContractQuery.h"
 #include "contracts/ContractRecord.h"
 #include "data/Db.h"
+#include "data/OperationLog.h"
 
 namespace cg {
 
@@ -15,9 +16,6 @@ QVector<qint64> LoadedContract::lineIds() const
 
 namespace {
 
-// The leading number of a text as C's atof reads it: blanks, a sign, digits
-// with one decimal point, an exponent when digits follow it. 0 when none.
-
 QString prefixOf(const QString &set, const QString &number)
 {
     return QStringLiteral("[账套：") + set + QStringLiteral("|合同编号：") + number;
@@ -25,9 +23,18 @@ QString prefixOf(const QString &set, const QString &number)
 
 } // namespace
 
-ContractChange::ContractChange(DbConnection &db, const QString &table, const QString &accountSet)
-    : m_db(db), m_table(table), m_set(accountSet)
+ContractChange::ContractChange(DbConnection &db, const QString &table, const QString &accountSet,
+                               const QString &user)
+    : m_db(db), m_table(table), m_set(accountSet), m_user(user)
 {
+}
+
+QString ContractChange::renamedSubNumber(const QString &subNumber, const QString &oldNumber,
+                                         const QString &newNumber)
+{
+    if (oldNumber.isEmpty() || oldNumber == newNumber || !subNumber.startsWith(oldNumber))
+        return subNumber;
+    return newNumber + subNumber.mid(oldNumber.size());
 }
 
 QString ContractChange::module(ChangeMode mode)
@@ -78,7 +85,7 @@ ContractChange::Outcome ContractChange::load(qint64 id, LoadedContract &out) con
 
 ContractChange::Outcome ContractChange::save(ChangeMode mode, const LoadedContract &loaded,
                                              const ContractHeader &current, const QVector<LineValues> &lines,
-                                             const PendingAttachment &attachment)
+                                             const PendingAttachment &attachment, const TouchedFields &touched)
 {
     if (lines.size() != loaded.lines.size() || loaded.lines.isEmpty())
         return Outcome::Failed;
@@ -86,11 +93,17 @@ ContractChange::Outcome ContractChange::save(ChangeMode mode, const LoadedContra
     const QString &audited = AuditState::Audited;
     const QString &oldNumber = loaded.header.number;
     const QString newNumber = modify ? current.number : oldNumber;
+    QStringList subNumbers;
+    for (const LoadedLine &was : loaded.lines)
+        subNumbers << (modify ? renamedSubNumber(was.subNumber, oldNumber, newNumber) : was.subNumber);
+    const QStringList entries = logDescriptions(mode, m_set, loaded, current, lines, touched, attachment);
+    const QString module = ContractChange::module(mode);
     Outcome outcome = Outcome::Failed;
     const bool committed = inTransaction(m_db, [&] {
         const QVector<qint64> ids = loaded.lineIds();
         if (newNumber != oldNumber) {
-            // Lines of two contracts never end up under one number.
+            // Lines of two contracts never end up under one number, nor two
+            // lines under one sub-number.
             Recordset rs(m_db);
             if (!rs.open(QStringLiteral("select id from ") + m_table + QStringLiteral(" where 合同编号=?"), {newNumber}))
                 return false;
@@ -98,6 +111,19 @@ ContractChange::Outcome ContractChange::save(ChangeMode mode, const LoadedContra
                 if (!ids.contains(rs.number(0))) {
                     outcome = Outcome::NumberTaken;
                     return false;
+                }
+            }
+            for (int k = 0; k < subNumbers.size(); ++k) {
+                const QString &sub = subNumbers.at(k);
+                if (sub == loaded.lines.at(k).subNumber)
+                    continue;
+                if (!rs.open(QStringLiteral("select id from ") + m_table + QStringLiteral(" where 合同子编号=?"), {sub}))
+                    return false;
+                for (; !rs.eof(); rs.moveNext()) {
+                    if (!ids.contains(rs.number(0))) {
+                        outcome = Outcome::NumberTaken;
+                        return false;
+                    }
                 }
             }
         }
@@ -117,7 +143,7 @@ ContractChange::Outcome ContractChange::save(ChangeMode mode, const LoadedContra
             QVariantList params;
             if (modify) {
                 const LineValues &v = lines.at(k);
-                params = {audited, current.number, was.subNumber, current.requester, current.department,
+                params = {audited, current.number, subNumbers.at(k), current.requester, current.department,
                           current.buyer, current.supplier, v.product, v.quantity, v.unit, current.documentDate,
                           current.effectiveDate, current.expiryDate, current.amount, current.paymentTerms,
                           current.first, current.second, current.third, current.fourth, current.remaining,
@@ -148,6 +174,11 @@ ContractChange::Outcome ContractChange::save(ChangeMode mode, const LoadedContra
             if (!putAttachment(rs.number(0), attachment.bytes(), outcome))
                 return false;
         }
+        // The log rows belong to the change: both are stored or neither.
+        LogWriter log(m_db, m_user);
+        for (const QString &entry : entries)
+            if (!log.write(QStringLiteral("操作"), entry, module))
+                return false;
         outcome = Outcome::Done;
         return true;
     });

@@ -35,6 +35,8 @@ struct ContractHeader {
     QString first, second, third, fourth;   // 第一次付款 … 第四次付款
     QString remaining;       // 剩余尾款
     QString taxRate;         // 税率
+
+    bool operator==(const ContractHeader &) const = default;
 };
 
 struct LineValues {
@@ -76,18 +78,28 @@ public:
         Failed        // the database refused; nothing changed
     };
 
-    ContractChange(DbConnection &db, const QString &table, const QString &accountSet);
+    // user: who is logged in; the log rows of a save carry that name.
+    ContractChange(DbConnection &db, const QString &table, const QString &accountSet, const QString &user);
 
     // Reads the contract of the line id, its lines in table order.
     Outcome load(qint64 id, LoadedContract &out) const;
 
-    // Writes every line with the current values and the state "已审核", and
-    // in modify mode the attachment, as one unit. Each line is updated by
+    // Writes every line with the current values and the state "已审核", in
+    // modify mode the attachment, and the log rows of logDescriptions(), as
+    // one unit: all of it is stored or nothing is. Each line is updated by
     // its loaded id and must still carry the loaded number (and in modify
     // mode must not have been audited meanwhile); modify refuses a new
-    // number that another contract uses.
+    // number that another contract uses. A new number also replaces the old
+    // one at the front of the lines' sub-numbers (KQ000152 becomes KQ090052
+    // when KQ0001 becomes KQ0900), so the freed number can be given again;
+    // other sub-numbers stay, and a new sub-number another line already
+    // carries refuses the save (NumberTaken).
     Outcome save(ChangeMode mode, const LoadedContract &loaded, const ContractHeader &current,
-                 const QVector<LineValues> &lines, const PendingAttachment &attachment);
+                 const QVector<LineValues> &lines, const PendingAttachment &attachment,
+                 const TouchedFields &touched);
+
+    // The sub-number a line gets when its contract is renamed.
+    static QString renamedSubNumber(const QString &subNumber, const QString &oldNumber, const QString &newNumber);
 
     // Deletes one line by its loaded id. When it is the row that carries the
     // attachment and the contract keeps other lines, the attachment moves to
@@ -112,14 +124,15 @@ private:
     // unit; a line that is gone sets outcome to Stale.
     bool putAttachment(qint64 id, const QByteArray &bytes, Outcome &outcome);
     DbConnection &m_db;
-    QString m_table, m_set;
+    QString m_table, m_set, m_user;
 };
 
 
 
 // The attachment window of the change window. It works on the pending
-// attachment of the contract shown (number, and whether one is stored) and
-// returns when the user is done with it. Without one installed the change
+// attachment of the contract the window loaded (its number as loaded, not
+// as typed since, and whether one is stored) and returns when the user is
+// done with it. Without one installed the change
 // window lets the user pick a replacement file.
 using AttachmentEditor =
     std::function<void(QWidget *owner, const QString &number, bool stored, PendingAttachment &pending)>;

@@ -6,8 +6,11 @@
 #include "data/ListTargets.h"
 #include "data/OperationLog.h"
 #include "masterdata/BasicData.h"
+#include "ui/ComboSelect.h"
 #include "ui/Seams.h"
 
+#include <QApplication>
+#include <QCalendarWidget>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
@@ -32,29 +35,14 @@ namespace {
 
 QString dateText(const QDate &d) { return d.toString(QStringLiteral("yyyy-MM-dd")); }
 
-// The first item that begins with text, any letter case; false when none.
-bool selectByPrefix(QComboBox *combo, const QString &text)
-{
-    const int i = combo->findText(text, Qt::MatchStartsWith);
-    if (i < 0)
-        return false;
-    combo->setCurrentIndex(i);
-    return true;
-}
-
 // Shows a stored value: the item equal to it, else the first item that
 // begins with it. A value no item offers is still shown as it is stored, so
 // an untouched field saves what it loaded.
 void showStored(QComboBox *combo, const QString &text)
 {
-    int i = combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (i < 0 && !text.isEmpty())
-        i = combo->findText(text, Qt::MatchStartsWith);
-    if (i >= 0) {
-        combo->setCurrentIndex(i);
-        if (combo->isEditable())
-            combo->setEditText(combo->itemText(i));
-    } else if (combo->isEditable()) {
+    if (SelectByPrefix(combo, text))
+        return;
+    if (combo->isEditable()) {
         combo->setEditText(text);
     } else if (!text.isEmpty()) {
         combo->addItem(text);
@@ -286,8 +274,24 @@ ContractChangeWindow::ContractChangeWindow(ChangeMode mode, qint64 id, ContractQ
     touchOnEdit(m_taxRate, ChangeField::TaxRate);
     connect(m_supplier->lineEdit(), &QLineEdit::textEdited, this, [this] { touch(ChangeField::Supplier); });
     connect(m_supplier, &QComboBox::activated, this, [this] { supplierChosen(); });
-    connect(m_effective, &QDateEdit::dateChanged, this, [this] { touch(ChangeField::EffectiveDate); });
-    connect(m_expiry, &QDateEdit::dateChanged, this, [this] { touch(ChangeField::ExpiryDate); });
+    for (const auto &[picker, field] : {std::pair{m_effective, ChangeField::EffectiveDate},
+                                        std::pair{m_expiry, ChangeField::ExpiryDate}}) {
+        QDateEdit *p = picker;
+        const ChangeField f = field;
+        connect(p, &QDateEdit::dateChanged, this, [this, p, f] {
+            if (m_loading)
+                return;
+            StoredDate &d = m_dates[p];
+            d.picked = true;
+            if (!d.valid) {
+                // A date is set now: it shows and saves as any other.
+                p->setSpecialValueText(QString());
+                p->setToolTip(QString());
+                p->setPalette(palette());
+            }
+            touch(f);
+        });
+    }
     const QList<QPair<QLineEdit *, ChangeField>> amounts = {
         {m_amount, ChangeField::Amount}, {m_first, ChangeField::First},         {m_second, ChangeField::Second},
         {m_third, ChangeField::Third},   {m_fourth, ChangeField::Fourth},       {m_remaining, ChangeField::Remaining}};
@@ -325,14 +329,14 @@ ContractChangeWindow::ContractChangeWindow(ChangeMode mode, qint64 id, ContractQ
 void ContractChangeWindow::load(qint64 id)
 {
     const LoginContext &lc = Ctx().login;
-    ContractChange change(Ctx().db(), lc.contractTable, lc.accountSetName);
+    ContractChange change(Ctx().db(), lc.contractTable, lc.accountSetName, lc.userName);
     if (change.load(id, m_contract) != ContractChange::Outcome::Done)
         return;
     const ContractHeader &h = m_contract.header;
     m_number->setText(h.number);
     m_documentDate->setText(h.documentDate);
-    m_effective->setDate(QDate::fromString(h.effectiveDate, QStringLiteral("yyyy-MM-dd")));
-    m_expiry->setDate(QDate::fromString(h.expiryDate, QStringLiteral("yyyy-MM-dd")));
+    showStoredDate(m_effective, h.effectiveDate);
+    showStoredDate(m_expiry, h.expiryDate);
     m_amount->setText(h.amount);
     m_first->setText(h.first);
     m_second->setText(h.second);
@@ -359,6 +363,38 @@ void ContractChangeWindow::load(qint64 id)
     m_loaded = true;
 }
 
+void ContractChangeWindow::showStoredDate(QDateEdit *picker, const QString &stored)
+{
+    StoredDate &d = m_dates[picker];
+    d.text = stored;
+    const QDate date = QDate::fromString(stored, QStringLiteral("yyyy-MM-dd"));
+    d.valid = date.isValid();
+    if (d.valid) {
+        picker->setDate(date);
+        return;
+    }
+    // No date can be shown for it: the picker stands at its lowest date,
+    // which reads as the stored text, marked invalid; its calendar opens on
+    // today.
+    picker->setSpecialValueText(QStringLiteral("无效日期：") + stored);
+    picker->setDate(picker->minimumDate());
+    picker->setToolTip(QStringLiteral("保存的日期“") + stored + QStringLiteral("”不是有效日期，选择日期后才会修改"));
+    QPalette p = picker->palette();
+    p.setColor(QPalette::Text, QColor(255, 0, 0));
+    picker->setPalette(p);
+    if (QCalendarWidget *calendar = picker->calendarWidget())
+        calendar->installEventFilter(this);
+}
+
+QString ContractChangeWindow::dateOf(QDateEdit *picker) const
+{
+    const auto it = m_dates.constFind(picker);
+    if (it == m_dates.constEnd() || it->picked)
+        return dateText(picker->date());
+    // Not picked: the date stays exactly as stored.
+    return it->text;
+}
+
 void ContractChangeWindow::touch(ChangeField field)
 {
     if (!m_loading)
@@ -371,11 +407,10 @@ void ContractChangeWindow::recomputeBalance()
         return;
     const QString balance = RemainingBalance(m_amount->text(), m_first->text(), m_second->text(), m_third->text(),
                                       m_fourth->text());
-    if (balance == m_remaining->text())
-        return;
-    m_remaining->setText(balance);
-    // A balance the instalments moved is a changed field too.
-    touch(ChangeField::Remaining);
+    // Only the user touches a field: a balance recomputed from the
+    // instalments is saved, but logged only when the user touched it too.
+    if (balance != m_remaining->text())
+        m_remaining->setText(balance);
 }
 
 void ContractChangeWindow::supplierChosen()
@@ -387,7 +422,7 @@ void ContractChangeWindow::supplierChosen()
         Recordset rs(Ctx().db());
         if (rs.open(QStringLiteral("select  ") + column + QStringLiteral(" from gysb where 名称=?"), {name})
             && !rs.eof())
-            selectByPrefix(target, rs.text(0));
+            SelectByPrefix(target, rs.text(0));   // an empty value selects nothing
     }
     touch(ChangeField::TaxRate);
     touch(ChangeField::PaymentTerms);
@@ -401,7 +436,8 @@ void ContractChangeWindow::supplierLookup()
     if (rs.open(QStringLiteral("select 名称 from gysb where 名称 LIKE ?"), {QLatin1Char('%') + typed + QLatin1Char('%')})
         && !rs.eof())
         found = rs.text(0);
-    if (!selectByPrefix(m_supplier, found)) {
+    // Nothing found, or nothing that begins with it: nothing is selected.
+    if (!SelectByPrefix(m_supplier, found)) {
         m_supplier->setCurrentIndex(-1);
         m_supplier->setEditText(QString());
     }
@@ -417,8 +453,8 @@ ContractHeader ContractChangeWindow::currentHeader() const
     h.department = m_department->currentText();
     h.buyer = m_buyer->currentText();
     h.supplier = m_supplier->currentText();
-    h.effectiveDate = dateText(m_effective->date());
-    h.expiryDate = dateText(m_expiry->date());
+    h.effectiveDate = dateOf(m_effective);
+    h.expiryDate = dateOf(m_expiry);
     h.amount = m_amount->text();
     h.paymentTerms = m_terms->currentIndex() < 0 ? QString() : m_terms->currentText();
     h.first = m_first->text();
@@ -469,22 +505,14 @@ void ContractChangeWindow::save()
     if (!m_loaded || !checkRequired())
         return;
     const LoginContext &lc = Ctx().login;
-    ContractChange change(Ctx().db(), lc.contractTable, lc.accountSetName);
+    ContractChange change(Ctx().db(), lc.contractTable, lc.accountSetName, lc.userName);
     const ContractHeader current = currentHeader();
     const QVector<LineValues> lines = currentLines();
-    if (change.save(m_mode, m_contract, current, lines, m_pending) != ContractChange::Outcome::Done) {
+    // The log rows are written with the change, in one unit.
+    if (change.save(m_mode, m_contract, current, lines, m_pending, m_touched) != ContractChange::Outcome::Done) {
         ShowMessage(QStringLiteral("保存失败"), QString(), MsgIcon::Error, this);
         return;
     }
-    const QStringList entries = ContractChange::logDescriptions(m_mode, lc.accountSetName, m_contract, current, lines,
-                                                                m_touched, m_pending);
-    const QString module = ContractChange::module(m_mode);
-    // Modify: the attachment entries come before the list refresh, the
-    // field entries after it.
-    const int attachmentEntries =
-        m_mode == ChangeMode::Modify ? int(m_pending.deleted()) + int(m_pending.changed()) : 0;
-    for (int i = 0; i < attachmentEntries; ++i)
-        WriteLogEntry(QStringLiteral("操作"), entries.at(i), module);
     if (m_query) {
         SavedContract saved;
         saved.mode = m_mode;
@@ -501,11 +529,37 @@ void ContractChangeWindow::save()
         saved.hasAttachment = change.hasAttachment(saved.header.number);
         m_query->contractSaved(saved);
     }
-    for (int i = attachmentEntries; i < entries.size(); ++i)
-        WriteLogEntry(QStringLiteral("操作"), entries.at(i), module);
     m_touched.clear();
     ShowMessage(QStringLiteral("保存成功"), QString(), MsgIcon::Information, this);
     closeQuietly();
+}
+
+bool ContractChangeWindow::hasUnsavedChanges() const
+{
+    // A window that has gone (saved, deleted a line, closed) holds nothing.
+    if (!m_loaded || m_quiet || isHidden())
+        return false;
+    if (m_mode == ChangeMode::Modify && (m_pending.changed() || m_pending.deleted()))
+        return true;
+    if (currentHeader() != m_contract.header)
+        return true;
+    const QVector<LineValues> lines = currentLines();
+    if (lines.size() != m_contract.lines.size())
+        return true;
+    for (int k = 0; k < lines.size(); ++k)
+        if (!(lines.at(k) == m_contract.lines.at(k).values))
+            return true;
+    return false;
+}
+
+bool ContractChangeWindow::confirmDiscard()
+{
+    if (!hasUnsavedChanges())
+        return true;
+    raise();
+    activateWindow();
+    const QString name = m_mode == ChangeMode::Change ? QStringLiteral("合同变更") : QStringLiteral("合同修改");
+    return AskYesNo(name + QStringLiteral("窗口中的修改还没有保存，是否放弃这些修改？"), this);
 }
 
 void ContractChangeWindow::editAttachment()
@@ -513,10 +567,12 @@ void ContractChangeWindow::editAttachment()
     if (!m_loaded || m_mode != ChangeMode::Modify)
         return;
     const LoginContext &lc = Ctx().login;
+    // The contract loaded, whatever number has been typed since.
+    const QString &number = m_contract.header.number;
     const bool stored =
-        ContractChange(Ctx().db(), lc.contractTable, lc.accountSetName).hasAttachment(m_contract.header.number);
+        ContractChange(Ctx().db(), lc.contractTable, lc.accountSetName, lc.userName).hasAttachment(number);
     if (const AttachmentEditor editor = attachmentEditor()) {
-        editor(this, m_number->text(), stored, m_pending);
+        editor(this, number, stored, m_pending);
         return;
     }
     // Without the attachment window: pick a replacement file.
@@ -543,7 +599,7 @@ void ContractChangeWindow::deleteCurrentLine()
     if (!AskYesNo(QStringLiteral("是否要直接删除：") + product + QStringLiteral("，删除后无法恢复！"), this))
         return;
     const LoginContext &lc = Ctx().login;
-    ContractChange change(Ctx().db(), lc.contractTable, lc.accountSetName);
+    ContractChange change(Ctx().db(), lc.contractTable, lc.accountSetName, lc.userName);
     if (change.deleteLine(m_contract, k) != ContractChange::Outcome::Done) {
         ShowMessage(QStringLiteral("删除：") + product + QStringLiteral(" 失败！"), QString(), MsgIcon::Error, this);
         return;
@@ -577,6 +633,14 @@ void ContractChangeWindow::closeEvent(QCloseEvent *event)
 bool ContractChangeWindow::eventFilter(QObject *watched, QEvent *event)
 {
     const QEvent::Type type = event->type();
+    if (type == QEvent::Show) {
+        // The calendar of a picker that shows an invalid stored date.
+        for (QDateEdit *picker : {m_effective, m_expiry})
+            if (watched == picker->calendarWidget() && picker->date() == picker->minimumDate()) {
+                const QDate today = Clock::now().date();
+                picker->calendarWidget()->setCurrentPage(today.year(), today.month());
+            }
+    }
     if (type == QEvent::MouseButtonPress && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
         const QList<QPair<QObject *, ChangeField>> amounts = {
             {m_amount, ChangeField::Amount}, {m_first, ChangeField::First},   {m_second, ChangeField::Second},
@@ -605,6 +669,12 @@ bool ContractChangeWindow::eventFilter(QObject *watched, QEvent *event)
         const int key = static_cast<QKeyEvent *>(event)->key();
         const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
         if (enter && watched == m_grid && m_grid->isEnabled()) {
+            // Enter that ends a cell edit reaches the grid from the editor:
+            // it only ends the edit.
+            QWidget *focus = QApplication::focusWidget();
+            const bool fromEditor = focus && focus != m_grid && m_grid->isAncestorOf(focus);
+            if (fromEditor || m_grid->indexWidget(m_grid->currentIndex()))
+                return ChildWindow::eventFilter(watched, event);
             deleteCurrentLine();
             return true;
         }

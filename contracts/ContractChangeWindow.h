@@ -7,6 +7,7 @@
 #include "contracts/ContractChange.h"
 #include "ui/Shell.h"
 
+#include <QHash>
 #include <QPointer>
 
 class QComboBox;
@@ -33,6 +34,13 @@ public:
     const TouchedFields &touched() const { return m_touched; }
     PendingAttachment &pendingAttachment() { return m_pending; }
 
+    // Something differs from what was loaded: a value, a line or the
+    // attachment.
+    bool hasUnsavedChanges() const;
+    // Before the window is replaced by another one: true when it has no
+    // unsaved changes or the user agrees to drop them (No is the default).
+    bool confirmDiscard();
+
     void save();              // 按钮_确定
     void editAttachment();    // 按钮_修改
     void deleteCurrentLine(); // menu "删 除", Enter in the grid
@@ -46,6 +54,10 @@ protected:
 
 private:
     void load(qint64 id);
+    // Shows a stored date text; one that is no date is shown as such and
+    // kept until the user picks a date.
+    void showStoredDate(QDateEdit *picker, const QString &stored);
+    QString dateOf(QDateEdit *picker) const;
     void touch(ChangeField field);
     void recomputeBalance();
     void supplierChosen();
@@ -64,6 +76,14 @@ private:
     bool m_loaded = false;
     bool m_loading = true;
     bool m_quiet = false;
+    // Per date picker: the text as stored, and whether the user has picked a
+    // date since (only then is the picker's date written).
+    struct StoredDate {
+        QString text;
+        bool valid = false;
+        bool picked = false;
+    };
+    QHash<const QDateEdit *, StoredDate> m_dates;
 
     QLineEdit *m_number, *m_documentDate;
     QComboBox *m_requester, *m_department, *m_buyer, *m_terms, *m_supplier, *m_taxRate;

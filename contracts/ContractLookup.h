@@ -1,7 +1,11 @@
 #pragma once
-// Enter in one of the contract windows' combo boxes 采购员, 申请部门, 申请人
-// or 供应商 looks the typed fragment up and selects the first match in the
-// matching combo boxes of every open contract window.
+// Enter in one of the contract entry window's combo boxes 采购员, 申请部门,
+// 申请人 or 供应商 looks the typed fragment up and selects the first match in
+// every target of that field: the entry windows' boxes bound here and the
+// supplier-name boxes bound with SupplierNames::bindCombo. The change/modify
+// window's boxes are no targets, so a lookup in one window never alters a
+// contract being modified in another; Enter in that window's 供应商 box
+// selects in that box only.
 
 #include <QString>
 

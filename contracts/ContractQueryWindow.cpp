@@ -342,6 +342,9 @@ void ContractQueryWindow::openChangeWindow(ChangeMode mode)
     const qint64 id = workingId();
     if (id == 0 || m_filling || m_batching)
         return;
+    // Unsaved edits of the open window go only when the user agrees.
+    if (m_change && !m_change->confirmDiscard())
+        return;
     if (m_change)
         m_change->close();
     auto *w = new ContractChangeWindow(mode, id, this, MainWindowWidget());

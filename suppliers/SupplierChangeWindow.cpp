@@ -75,6 +75,7 @@ SupplierChangeWindow::SupplierChangeWindow(SupplierEditMode mode, const QString 
     m_inputs.address->setText(m_old.address);
     SelectStoredValue(m_inputs.taxRate, m_old.taxRate);
     SelectStoredValue(m_inputs.paymentTerms, m_old.paymentTerms);
+    m_shown = m_inputs.values();
     SetHint(m_hint, QStringLiteral(" 供应商名称不能重复，否则不予保存"), true);
 }
 
@@ -116,6 +117,22 @@ void SupplierChangeWindow::save()
     ShowMessage(QStringLiteral("保存成功！"), QString(), MsgIcon::Information, this);
     m_quiet = true;
     close();
+}
+
+bool SupplierChangeWindow::hasUnsavedChanges() const
+{
+    if (!m_loaded || m_quiet || isHidden())
+        return false;
+    return !(m_inputs.values() == m_shown);
+}
+
+bool SupplierChangeWindow::confirmDiscard()
+{
+    if (!hasUnsavedChanges())
+        return true;
+    raise();
+    activateWindow();
+    return AskYesNo(modeName(m_mode) + QStringLiteral("窗口中的修改还没有保存，是否放弃这些修改？"), this);
 }
 
 void SupplierChangeWindow::closeEvent(QCloseEvent *event)

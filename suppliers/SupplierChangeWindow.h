@@ -28,6 +28,12 @@ public:
     const SupplierRow &remembered() const { return m_old; }
     int listRow() const { return m_row; }
 
+    // A value differs from the one loaded.
+    bool hasUnsavedChanges() const;
+    // Before the window is replaced by another one: true when it has no
+    // unsaved changes or the user agrees to drop them (No is the default).
+    bool confirmDiscard();
+
     void save();   // 按钮_确定
 
 protected:
@@ -40,6 +46,7 @@ private:
     QPointer<SupplierQueryWindow> m_query;
     int m_row = -1;
     SupplierRow m_old;
+    SupplierRow m_shown;   // the inputs right after loading
     bool m_loaded = false;
     bool m_quiet = false;   // closed by a save: no closing entry
 };

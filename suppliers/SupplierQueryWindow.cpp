@@ -208,7 +208,10 @@ void SupplierQueryWindow::openEditor(SupplierEditMode mode, int row)
 {
     if (!m_model->isRow(row) || m_busy)
         return;
-    // One change window at a time; the one open closes with its entry.
+    // One change window at a time; the one open closes with its entry, its
+    // unsaved edits only when the user agrees.
+    if (m_change && !m_change->confirmDiscard())
+        return;
     if (m_change)
         m_change->close();
     auto *w = new SupplierChangeWindow(mode, m_model->row(row).name, row, this, MainWindowWidget());

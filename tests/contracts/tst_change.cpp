@@ -145,6 +145,29 @@ void retype(QLineEdit *edit, const QString &text)
 
 QStringList logSince(cgtest::TestEnv &env, int from) { return env.logTriples().mid(from); }
 
+// Gives the control the focus in its active window, as a click would.
+void focus(QWidget *control)
+{
+    QWidget *window = control->window();
+    window->show();
+    window->activateWindow();
+    QApplication::setActiveWindow(window);
+    control->setFocus(Qt::OtherFocusReason);
+    QTRY_VERIFY(control->hasFocus() || control->isAncestorOf(QApplication::focusWidget()));
+}
+
+// Enter as the keyboard sends it: to the widget that has the focus; the
+// keypad's Enter when keypad is set.
+void pressEnter(bool keypad = false)
+{
+    QWidget *target = QApplication::focusWidget();
+    QVERIFY(target);
+    if (keypad)
+        QTest::keyClick(target, Qt::Key_Enter, Qt::KeypadModifier);
+    else
+        QTest::keyClick(target, Qt::Key_Return);
+}
+
 QString entry(const QString &module, const QString &number, const QString &text)
 {
     return QStringLiteral("操作|[账套：") + accountSet() + QStringLiteral("|合同编号：") + number + text
@@ -214,9 +237,10 @@ void TstChange::changeModeSavesInstalmentsOnly()
     QCOMPARE(cgtest::messageTexts(), QStringList({"保存成功"}));
     QCOMPARE(stored(env), QStringList({"C1|C152|已审核|泵|1|台|赵六|4000|4000", "C1|C154|已审核|阀|2|个|赵六|4000|4000"}));
     const QString m = QStringLiteral("合同变更");
+    // The balance followed the instalment, but nobody touched it: only the
+    // instalment is logged.
     QCOMPARE(logSince(env, logBefore),
-             QStringList({"开始|打开合同变更窗口|合同变更", entry(m, "C1", "|原第一次付款：3000|变更为：4000"),
-                          entry(m, "C1", "|原剩余尾款：5000|变更为：4000")}));
+             QStringList({"开始|打开合同变更窗口|合同变更", entry(m, "C1", "|原第一次付款：3000|变更为：4000")}));
     QTRY_VERIFY(!c);
     const int head = rowOfLine(w, ids.at(1));
     QCOMPARE(w->model()->cell(head, ListColumn::First), QStringLiteral("4000"));
@@ -286,13 +310,14 @@ void TstChange::renameAndStaleLinesChangeNothing()
     QCOMPARE(stored(env), before);
     QVERIFY(c && c->isVisible());
 
-    // A free number moves every line, sub-numbers kept.
+    // A free number moves every line; sub-numbers that began with the old
+    // number begin with the new one.
     MessageSeam::clear();
     number->setText(QStringLiteral("R9"));
     child<QPushButton>(c, QStringLiteral("按钮_确定"))->click();
     QCOMPARE(cgtest::messageTexts(), QStringList({"保存成功"}));
     QCOMPARE(stored(env, QStringLiteral("合同编号=?"), {"R9"}),
-             QStringList({"R9|R152|已审核|甲|1|台|张三|3000|5000", "R9|R154|已审核|乙|2|台|张三|3000|5000"}));
+             QStringList({"R9|R952|已审核|甲|1|台|张三|3000|5000", "R9|R954|已审核|乙|2|台|张三|3000|5000"}));
     QCOMPARE(w->model()->cell(rowOfLine(w, r1.at(1)), ListColumn::Number), QStringLiteral("R9"));
     QTRY_VERIFY(!c);
     QCOMPARE(logSince(env, logBefore), QStringList({"开始|打开合同修改窗口|合同修改"}));
@@ -306,7 +331,7 @@ void TstChange::renameAndStaleLinesChangeNothing()
     child<QComboBox>(c, QStringLiteral("组合框_申请人"))->setEditText(QStringLiteral("王五"));
     child<QPushButton>(c, QStringLiteral("按钮_确定"))->click();
     QCOMPARE(cgtest::messageTexts(), QStringList({"保存失败"}));
-    QCOMPARE(stored(env, QStringLiteral("合同编号=?"), {"R9"}), QStringList({"R9|R152|未审核|甲|1|台|张三|3000|5000"}));
+    QCOMPARE(stored(env, QStringLiteral("合同编号=?"), {"R9"}), QStringList({"R9|R952|未审核|甲|1|台|张三|3000|5000"}));
 
     // Audited elsewhere after opening: a modification is refused.
     c->close();
@@ -318,7 +343,7 @@ void TstChange::renameAndStaleLinesChangeNothing()
     child<QComboBox>(c, QStringLiteral("组合框_申请人"))->setEditText(QStringLiteral("王五"));
     child<QPushButton>(c, QStringLiteral("按钮_确定"))->click();
     QCOMPARE(cgtest::messageTexts(), QStringList({"保存失败"}));
-    QCOMPARE(stored(env, QStringLiteral("合同编号=?"), {"R9"}), QStringList({"R9|R152|已审核|甲|1|台|张三|3000|5000"}));
+    QCOMPARE(stored(env, QStringLiteral("合同编号=?"), {"R9"}), QStringList({"R9|R952|已审核|甲|1|台|张三|3000|5000"}));
 }
 
 void TstChange::touchedFieldsSupplierAndAttachment()
@@ -343,7 +368,8 @@ void TstChange::touchedFieldsSupplierAndAttachment()
     // choosing a supplier brings its tax rate and payment terms (by prefix).
     auto *supplier = child<QComboBox>(c, QStringLiteral("组合框_供应商"));
     supplier->setEditText(QStringLiteral("南电"));
-    QTest::keyClick(supplier, Qt::Key_Return);
+    focus(supplier);
+    pressEnter();
     QCOMPARE(supplier->currentText(), QStringLiteral("华南电气有限公司"));
     QCOMPARE(child<QComboBox>(c, QStringLiteral("组合框_税率"))->currentText(), QStringLiteral("13%"));
     supplier->setCurrentIndex(supplier->findText(QStringLiteral("华南电气有限公司")));
@@ -421,12 +447,55 @@ void TstChange::deleteLineMovesTheAttachment()
     QPointer<ContractChangeWindow> c = open(w, ids.at(0), ChangeMode::Modify);
     const int logBefore = env.logTriples().size();
 
-    // Enter asks; No keeps everything.
-    c->grid()->setCurrentCell(0, 0);
-    QTest::keyClick(c->grid(), Qt::Key_Return);
-    QCOMPARE(cgtest::messageTexts(), QStringList({"是否要直接删除：甲，删除后无法恢复！"}));
-    QCOMPARE(MessageSeam::shown().at(0).icon, MsgIcon::Question);
+    // Enter (or the keypad's Enter) that ends a cell edit only ends it.
+    QTableWidget *grid = c->grid();
+    focus(grid);
+    grid->setCurrentCell(0, 1);
+    grid->editItem(grid->item(0, 1));
+    QTRY_VERIFY(QApplication::focusWidget() != grid);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("7"));
+    pressEnter();
+    QTRY_COMPARE(QApplication::focusWidget(), grid);
+    QCOMPARE(grid->item(0, 1)->text(), QStringLiteral("7"));
+    grid->setCurrentCell(1, 2);
+    grid->editItem(grid->item(1, 2));
+    QTRY_VERIFY(QApplication::focusWidget() != grid);
+    type(QApplication::focusWidget(), QStringLiteral("箱"));
+    pressEnter(true);
+    QTRY_COMPARE(QApplication::focusWidget(), grid);
+    QCOMPARE(grid->item(1, 2)->text(), QStringLiteral("台箱"));
+    QCOMPARE(cgtest::messageTexts(), QStringList());
+
+    // Enter on the grid asks, No being the default; No keeps everything.
+    grid->setCurrentCell(0, 0);
+    for (const bool keypad : {false, true}) {
+        MessageSeam::clear();
+        pressEnter(keypad);
+        QCOMPARE(cgtest::messageTexts(), QStringList({"是否要直接删除：甲，删除后无法恢复！"}));
+        QCOMPARE(MessageSeam::shown().at(0).icon, MsgIcon::Question);
+        QVERIFY(MessageSeam::shown().at(0).yesNo);
+    }
+    // The box itself: Enter there answers No, so a second Enter deletes
+    // nothing.
+    MessageSeam::stopRecording();
+    bool defaultNo = false;
+    QTimer poll;
+    poll.setInterval(10);
+    connect(&poll, &QTimer::timeout, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        poll.stop();
+        defaultNo = box->defaultButton() == box->button(QMessageBox::No) && box->icon() == QMessageBox::Question
+            && box->windowTitle() == QStringLiteral("系统提示");
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    poll.start();
+    pressEnter();
+    MessageSeam::startRecording();
+    QVERIFY(defaultNo);
     QCOMPARE(env.rows(QStringLiteral("select count(*) from ") + table()).value(0).value(0), QStringLiteral("3"));
+    QVERIFY(c && c->isVisible());
 
     // The first line holds the PDF: it moves to the next line first.
     MessageSeam::clear();
@@ -490,15 +559,36 @@ void TstChange::requiredFieldsAndClosing()
     QCOMPARE(MessageSeam::shown().last().owner, c.data());
     QCOMPARE(stored(env), before);
 
-    // A new change window replaces the open one, which logs its closing.
+    // Unsaved edits: choosing 变更 asks first; No keeps the open window
+    // with its edits.
     const int logBefore = env.logTriples().size();
+    MessageSeam::clear();
+    QCOMPARE(open(w, ids.at(0), ChangeMode::Change), c.data());
+    QCOMPARE(cgtest::messageTexts(), QStringList({"合同修改窗口中的修改还没有保存，是否放弃这些修改？"}));
+    QCOMPARE(MessageSeam::shown().at(0).icon, MsgIcon::Question);
+    QVERIFY(MessageSeam::shown().at(0).yesNo);
+    QCOMPARE(MessageSeam::shown().at(0).owner, c.data());
+    QVERIFY(c && c->isVisible());
+    QCOMPARE(child<QLineEdit>(c, QStringLiteral("编辑框_合同编号"))->text(), QString());
+    QCOMPARE(logSince(env, logBefore), QStringList());
+
+    // Yes: the new window replaces the open one, which logs its closing.
+    MessageSeam::setNextAnswer(QMessageBox::Yes);
     QPointer<ContractChangeWindow> second = open(w, ids.at(0), ChangeMode::Change);
     QTRY_VERIFY(!c);
     QVERIFY(second);
-    child<QPushButton>(second, QStringLiteral("按钮_关闭"))->click();
+    // Nothing changed in it: 修改 replaces it without a question.
+    MessageSeam::clear();
+    QPointer<ContractChangeWindow> third = open(w, ids.at(0), ChangeMode::Modify);
     QTRY_VERIFY(!second);
-    QCOMPARE(logSince(env, logBefore), QStringList({"结束|关闭合同修改窗口|合同修改", "开始|打开合同变更窗口|合同变更",
-                                                    "结束|关闭合同变更窗口|合同变更"}));
+    QVERIFY(third);
+    QCOMPARE(cgtest::messageTexts(), QStringList());
+    child<QPushButton>(third, QStringLiteral("按钮_关闭"))->click();
+    QTRY_VERIFY(!third);
+    QCOMPARE(logSince(env, logBefore),
+             QStringList({"结束|关闭合同修改窗口|合同修改", "开始|打开合同变更窗口|合同变更", "结束|关闭合同变更窗口|合同变更",
+                          "开始|打开合同修改窗口|合同修改", "结束|关闭合同修改窗口|合同修改"}));
+    QCOMPARE(stored(env), before);
 }
 
 QTEST_MAIN(TstChange)
