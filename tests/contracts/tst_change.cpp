@@ -3,11 +3,17 @@
 #include "contracts/ContractRecord.h"
 #include "contracts/ContractChange.h"
 #include "contracts/ContractChangeWindow.h"
+#include "contracts/ContractEntry.h"
+#include "contracts/ContractLookup.h"
+#include "app/Catalog.h"
+#include "suppliers/SupplierNames.h"
+#include "ui/ComboSelect.h"
 #include "contracts/ContractQueryWindow.h"
 #include "support/TestEnv.h"
 #include "ui/Shell.h"
 
 #include <QAction>
+#include <QTimer>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QComboBox>
@@ -186,6 +192,13 @@ private Q_SLOTS:
     void touchedFieldsSupplierAndAttachment();
     void deleteLineMovesTheAttachment();
     void requiredFieldsAndClosing();
+    void prefixSelection_data();
+    void prefixSelection();
+    void supplierBoxSelectsNothingItCannotMatch();
+    void renameMovesTheSubNumbersOfItsLines();
+    void invalidStoredDateIsKeptUntilPicked();
+    void failedLogRowUndoesTheWholeSave();
+    void attachmentWindowWorksOnTheLoadedContract();
 };
 
 void TstChange::balanceArithmetic()
@@ -478,22 +491,22 @@ void TstChange::deleteLineMovesTheAttachment()
     // The box itself: Enter there answers No, so a second Enter deletes
     // nothing.
     MessageSeam::stopRecording();
-    bool defaultNo = false;
+    QStringList boxes;   // each box shown, with whether No is its default
     QTimer poll;
     poll.setInterval(10);
     connect(&poll, &QTimer::timeout, [&] {
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
         if (!box)
             return;
-        poll.stop();
-        defaultNo = box->defaultButton() == box->button(QMessageBox::No) && box->icon() == QMessageBox::Question
-            && box->windowTitle() == QStringLiteral("系统提示");
+        const bool defaultNo = box->defaultButton() && box->defaultButton() == box->button(QMessageBox::No);
+        boxes << box->text() + (defaultNo ? QStringLiteral("|否") : QString());
         QTest::keyClick(box, Qt::Key_Return);
     });
     poll.start();
     pressEnter();
+    poll.stop();
     MessageSeam::startRecording();
-    QVERIFY(defaultNo);
+    QCOMPARE(boxes, QStringList({"是否要直接删除：甲，删除后无法恢复！|否"}));
     QCOMPARE(env.rows(QStringLiteral("select count(*) from ") + table()).value(0).value(0), QStringLiteral("3"));
     QVERIFY(c && c->isVisible());
 
@@ -589,6 +602,291 @@ void TstChange::requiredFieldsAndClosing()
              QStringList({"结束|关闭合同修改窗口|合同修改", "开始|打开合同变更窗口|合同变更", "结束|关闭合同变更窗口|合同变更",
                           "开始|打开合同修改窗口|合同修改", "结束|关闭合同修改窗口|合同修改"}));
     QCOMPARE(stored(env), before);
+}
+
+void TstChange::prefixSelection_data()
+{
+    QTest::addColumn<bool>("editable");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("found");
+    QTest::addColumn<QString>("shown");
+    // Items: 宏达五金, 宏达, Abc; 宏达 chosen before.
+    QTest::newRow("equal item before the longer one") << false << "宏达" << true << "宏达";
+    QTest::newRow("prefix") << false << "宏达五" << true << "宏达五金";
+    QTest::newRow("letter case ignored") << true << "aB" << true << "Abc";
+    QTest::newRow("empty selects nothing") << false << "" << false << "宏达";
+    QTest::newRow("empty in an editable box") << true << "" << false << "宏达";
+    QTest::newRow("no match") << true << "华南" << false << "宏达";
+}
+
+void TstChange::prefixSelection()
+{
+    QFETCH(bool, editable);
+    QFETCH(QString, text);
+    QFETCH(bool, found);
+    QFETCH(QString, shown);
+    QComboBox box;
+    box.setEditable(editable);
+    box.addItems({QStringLiteral("宏达五金"), QStringLiteral("宏达"), QStringLiteral("Abc")});
+    box.setCurrentIndex(1);
+    QCOMPARE(SelectByPrefix(&box, text), found);
+    QCOMPARE(box.currentText(), shown);
+}
+
+void TstChange::supplierBoxSelectsNothingItCannotMatch()
+{
+    Env env;
+    // The first items of both lists are not the contract's.
+    addBasicData(env, QStringLiteral("税率"), QStringLiteral("3%"));
+    addBasicData(env, QStringLiteral("税率"), QStringLiteral("13%"));
+    addBasicData(env, QStringLiteral("付款方式"), QStringLiteral("现金"));
+    addBasicData(env, QStringLiteral("付款方式"), QStringLiteral("月结"));
+    addBasicData(env, QStringLiteral("申请人"), QStringLiteral("张三"));
+    addBasicData(env, QStringLiteral("申请人"), QStringLiteral("王五"));
+    for (const QStringList &sup : {QStringList{"北方五金", "3%", "现金"}, QStringList{"空条款公司", "", ""}})
+        QVERIFY(env.db().execute(QStringLiteral("insert into gysb(单据状态,名称,税率,付款方式) values(?,?,?,?)"),
+                                 {kAudited, sup.at(0), sup.at(1), sup.at(2)}));
+    const QList<qint64> ids = addContract(env, QStringLiteral("S1"), kNotAudited, {Line{}});
+    ContractQueryWindow *w = openFiltered();
+    QPointer<ContractChangeWindow> c = open(w, ids.at(0), ChangeMode::Modify);
+    QVERIFY(c);
+    auto *supplier = child<QComboBox>(c, QStringLiteral("组合框_供应商"));
+    auto *tax = child<QComboBox>(c, QStringLiteral("组合框_税率"));
+    auto *terms = child<QComboBox>(c, QStringLiteral("组合框_付款方式"));
+    QCOMPARE(tax->currentText(), QStringLiteral("13%"));
+    QCOMPARE(terms->currentText(), QStringLiteral("月结"));
+
+    // A supplier whose terms are empty leaves both lists as they were.
+    supplier->setCurrentIndex(supplier->findText(QStringLiteral("空条款公司")));
+    emit supplier->activated(supplier->currentIndex());
+    QCOMPARE(tax->currentText(), QStringLiteral("13%"));
+    QCOMPARE(terms->currentText(), QStringLiteral("月结"));
+
+    // Enter with a fragment no supplier contains selects none, neither with
+    // Return nor with the keypad's Enter.
+    for (const bool keypad : {false, true}) {
+        supplier->setCurrentIndex(supplier->findText(QStringLiteral("空条款公司")));
+        supplier->setEditText(QStringLiteral("没有这家"));
+        focus(supplier);
+        pressEnter(keypad);
+        QCOMPARE(supplier->currentIndex(), -1);
+        QCOMPARE(supplier->currentText(), QString());
+    }
+    // A fragment that matches selects that supplier.
+    supplier->setEditText(QStringLiteral("北方"));
+    pressEnter();
+    QCOMPARE(supplier->currentText(), QStringLiteral("北方五金"));
+
+    // Lookups of the entry window do not reach this window's boxes.
+    auto *requester = child<QComboBox>(c, QStringLiteral("组合框_申请人"));
+    ContractLookup::selectEverywhere(LookupField::Requester, QStringLiteral("王五"));
+    ContractLookup::selectEverywhere(LookupField::Supplier, QString());
+    SupplierNames::selectEverywhere(QStringLiteral("空条款公司"));
+    QCOMPARE(requester->currentText(), QStringLiteral("张三"));
+    QCOMPARE(supplier->currentText(), QStringLiteral("北方五金"));
+    QCOMPARE(cgtest::messageTexts(), QStringList());
+}
+
+void TstChange::renameMovesTheSubNumbersOfItsLines()
+{
+    Env env;
+    addContract(env, QStringLiteral("KQ0001"), kNotAudited,
+                {Line{QStringLiteral("甲"), QStringLiteral("1"), QStringLiteral("台"), LineSubNumber(QStringLiteral("KQ0001"), 1)},
+                 Line{QStringLiteral("乙"), QStringLiteral("1"), QStringLiteral("台"), LineSubNumber(QStringLiteral("KQ0001"), 2)},
+                 Line{QStringLiteral("丙"), QStringLiteral("1"), QStringLiteral("台"), QStringLiteral("IMP-7")}});
+    // Another contract's line already carries a sub-number the rename would give.
+    const QList<qint64> other = addContract(env, QStringLiteral("Z1"), kNotAudited,
+                                            {Line{QStringLiteral("丁"), QStringLiteral("1"), QStringLiteral("台"), QStringLiteral("KQ090052")}});
+    ContractQueryWindow *w = openFiltered();
+    QPointer<ContractChangeWindow> c = open(w, env.rows(QStringLiteral("select min(id) from ") + table()).value(0).value(0).toLongLong(),
+                                            ChangeMode::Modify);
+    QVERIFY(c);
+    const QStringList before = stored(env);
+    child<QLineEdit>(c, QStringLiteral("编辑框_合同编号"))->setText(QStringLiteral("KQ0900"));
+    child<QPushButton>(c, QStringLiteral("按钮_确定"))->click();
+    QCOMPARE(cgtest::messageTexts(), QStringList({"保存失败"}));
+    QCOMPARE(stored(env), before);
+
+    QVERIFY(env.db().execute(QStringLiteral("delete from ") + table() + QStringLiteral(" where id=?"), {other.at(0)}));
+    MessageSeam::clear();
+    child<QPushButton>(c, QStringLiteral("按钮_确定"))->click();
+    QCOMPARE(cgtest::messageTexts(), QStringList({"保存成功"}));
+    QCOMPARE(env.rows(QStringLiteral("select 合同编号,合同子编号 from ") + table() + QStringLiteral(" order by id")),
+             QList<QStringList>({{"KQ0900", "KQ090052"}, {"KQ0900", "KQ090054"}, {"KQ0900", "IMP-7"}}));
+
+    // The freed number is entered again: no two lines share a sub-number.
+    ContractForm form;
+    form.number = QStringLiteral("KQ0001");
+    form.documentDate = QStringLiteral("2024-03-15");
+    form.requester = QStringLiteral("张三");
+    form.department = QStringLiteral("采购部");
+    form.buyer = QStringLiteral("李四");
+    form.supplier = QStringLiteral("华东机电");
+    form.effective = QDate(2024, 3, 15);
+    form.expiry = QDate(2024, 12, 31);
+    form.paymentTerms = QStringLiteral("月结");
+    form.taxRate = QStringLiteral("13%");
+    form.amount = QStringLiteral("100");
+    form.remaining = QStringLiteral("100");
+    ContractEntry entry(env.db(), Ctx().login);
+    QCOMPARE(entry.save(form, {ProductLine{"泵", "1", "台"}, ProductLine{"阀", "2", "个"}}, QByteArray()),
+             ContractEntry::Outcome::Saved);
+    const QList<QStringList> subs = env.rows(QStringLiteral("select 合同子编号,count(*) from ") + table()
+                                             + QStringLiteral(" group by 合同子编号 having count(*)>1"));
+    QCOMPARE(subs, QList<QStringList>());
+    QCOMPARE(env.rows(QStringLiteral("select count(*) from ") + table()).value(0).value(0), QStringLiteral("5"));
+}
+
+void TstChange::invalidStoredDateIsKeptUntilPicked()
+{
+    Env env;
+    if (cgtest::TestEnv::onPostgreSql())
+        QSKIP("a date column of the server holds valid dates only");
+    const QList<qint64> ids = addContract(env, QStringLiteral("D1"), kNotAudited, {Line{}});
+    QVERIFY(env.db().execute(QStringLiteral("update ") + table() + QStringLiteral(" set 生效日期=?"), {"2024/13/45"}));
+    ContractQueryWindow *w = openFiltered();
+    const int logBefore = env.logTriples().size();
+    QPointer<ContractChangeWindow> c = open(w, ids.at(0), ChangeMode::Modify);
+    QVERIFY(c);
+    auto *effective = child<QDateEdit>(c, QStringLiteral("日期框_生效日期"));
+    auto *expiry = child<QDateEdit>(c, QStringLiteral("日期框_失效日期"));
+    QCOMPARE(effective->text(), QStringLiteral("无效日期：2024/13/45"));
+    QVERIFY(effective->toolTip().contains(QStringLiteral("2024/13/45")));
+    QCOMPARE(expiry->text(), QStringLiteral("2025-03-01"));
+
+    // A save without picking keeps the stored text.
+    auto *requester = child<QComboBox>(c, QStringLiteral("组合框_申请人"));
+    requester->setEditText(QStringLiteral("王五"));
+    QVERIFY(c->hasUnsavedChanges());
+    child<QPushButton>(c, QStringLiteral("按钮_确定"))->click();
+    QCOMPARE(cgtest::messageTexts(), QStringList({"保存成功"}));
+    QCOMPARE(env.rows(QStringLiteral("select 生效日期,失效日期,申请人 from ") + table()),
+             QList<QStringList>({{"2024/13/45", "2025-03-01", "王五"}}));
+    QCOMPARE(w->model()->cell(rowOfLine(w, ids.at(0)), ListColumn::EffectiveDate), QStringLiteral("2024/13/45"));
+
+    // A picked date is written, and logged against the stored text.
+    QVERIFY(env.db().execute(QStringLiteral("update ") + table() + QStringLiteral(" set 单据状态=?"), {kNotAudited}));
+    MessageSeam::clear();
+    c = open(w, ids.at(0), ChangeMode::Modify);
+    QVERIFY(c);
+    effective = child<QDateEdit>(c, QStringLiteral("日期框_生效日期"));
+    QVERIFY(!c->hasUnsavedChanges());
+    effective->setDate(QDate(2024, 4, 1));
+    QCOMPARE(effective->text(), QStringLiteral("2024-04-01"));
+    child<QPushButton>(c, QStringLiteral("按钮_确定"))->click();
+    QCOMPARE(cgtest::messageTexts(), QStringList({"保存成功"}));
+    QCOMPARE(env.rows(QStringLiteral("select 生效日期 from ") + table()).value(0).value(0), QStringLiteral("2024-04-01"));
+    QCOMPARE(logSince(env, logBefore).last(), entry(QStringLiteral("合同修改"), "D1", "|原生效日期：2024/13/45|修改为：2024-04-01"));
+}
+
+void TstChange::failedLogRowUndoesTheWholeSave()
+{
+    Env env;
+    const QList<qint64> ids = addContract(env, QStringLiteral("F1"), kNotAudited,
+                                          {Line{QStringLiteral("甲"), QStringLiteral("1"), QStringLiteral("台"), QStringLiteral("F152")},
+                                           Line{QStringLiteral("乙"), QStringLiteral("1"), QStringLiteral("台"), QStringLiteral("F154")}});
+    QVERIFY(env.db().execute(QStringLiteral("update ") + table() + QStringLiteral(" set 附件=? where id=?"),
+                             {QByteArray("%PDF-F1"), ids.at(0)}));
+    ContractQueryWindow *w = openFiltered();
+
+    // Choosing a file and then deleting the copy, before saving, is logged
+    // as the deletion alone.
+    QPointer<ContractChangeWindow> c = open(w, ids.at(1), ChangeMode::Modify);
+    int logBefore = env.logTriples().size();
+    SetAttachmentEditor([](QWidget *, const QString &, bool, PendingAttachment &pending) {
+        if (pending.changed())
+            pending.markDeleted();
+        else
+            pending.set(QByteArray("%PDF-chosen"));
+    });
+    child<QPushButton>(c, QStringLiteral("按钮_修改"))->click();
+    child<QPushButton>(c, QStringLiteral("按钮_修改"))->click();
+    SetAttachmentEditor({});
+    QVERIFY(c->hasUnsavedChanges());
+    child<QPushButton>(c, QStringLiteral("按钮_确定"))->click();
+    QCOMPARE(cgtest::messageTexts(), QStringList({"保存成功"}));
+    QCOMPARE(logSince(env, logBefore), QStringList({entry(QStringLiteral("合同修改"), "F1", "|原合同附件被删除")}));
+    QCOMPARE(env.rows(QStringLiteral("select 附件 from ") + table() + QStringLiteral(" order by id")),
+             QList<QStringList>({{""}, {""}}));
+    QVERIFY(env.db().execute(QStringLiteral("update ") + table() + QStringLiteral(" set 附件=?,单据状态=? where id=?"),
+                             {QByteArray("%PDF-F1"), kNotAudited, ids.at(0)}));
+    QVERIFY(env.db().execute(QStringLiteral("update ") + table() + QStringLiteral(" set 单据状态=?"), {kNotAudited}));
+
+    // The log refuses its rows: modify and change store nothing at all,
+    // and say so with the usual message; the window stays with its edits.
+    for (const ChangeMode mode : {ChangeMode::Modify, ChangeMode::Change}) {
+        MessageSeam::clear();
+        MessageSeam::setNextAnswer(QMessageBox::Yes);   // drops the edits of a window still open
+        c = open(w, ids.at(1), mode);
+        QVERIFY(c);
+        MessageSeam::clear();
+        if (mode == ChangeMode::Modify)
+            QVERIFY(env.refuse(QStringLiteral("rzb"), QStringLiteral("insert")));
+        const QStringList before = stored(env);
+        const QList<QStringList> attachments =
+            env.rows(QStringLiteral("select 附件 from ") + table() + QStringLiteral(" order by id"));
+        logBefore = env.logTriples().size();
+        if (mode == ChangeMode::Modify) {
+            child<QLineEdit>(c, QStringLiteral("编辑框_合同编号"))->setText(QStringLiteral("F9"));
+            c->grid()->item(0, 0)->setText(QStringLiteral("水泵"));
+            c->pendingAttachment().set(QByteArray("%PDF-new"));
+        }
+        retype(child<QLineEdit>(c, QStringLiteral("编辑框_第一次付款")), QStringLiteral("4000"));
+        child<QPushButton>(c, QStringLiteral("按钮_确定"))->click();
+        QCOMPARE(cgtest::messageTexts(), QStringList({"保存失败"}));
+        QCOMPARE(MessageSeam::shown().at(0).icon, MsgIcon::Error);
+        QCOMPARE(stored(env), before);
+        QCOMPARE(env.rows(QStringLiteral("select 附件 from ") + table() + QStringLiteral(" order by id")), attachments);
+        QCOMPARE(env.logTriples().size(), logBefore);
+        QVERIFY(c && c->isVisible());
+        QCOMPARE(child<QLineEdit>(c, QStringLiteral("编辑框_第一次付款"))->text(), QStringLiteral("4000"));
+        QCOMPARE(w->model()->cell(rowOfLine(w, ids.at(1)), ListColumn::First), QStringLiteral("3000"));
+    }
+}
+
+void TstChange::attachmentWindowWorksOnTheLoadedContract()
+{
+    Env env;
+    RegisterWindows();
+    const QList<qint64> a = addContract(env, QStringLiteral("A1"), kNotAudited, {Line{}});
+    const QList<qint64> b = addContract(env, QStringLiteral("A2"), kNotAudited, {Line{}});
+    QVERIFY(env.db().execute(QStringLiteral("update ") + table() + QStringLiteral(" set 附件=? where id=?"),
+                             {QByteArray("%PDF-A1"), a.at(0)}));
+    QVERIFY(env.db().execute(QStringLiteral("update ") + table() + QStringLiteral(" set 附件=? where id=?"),
+                             {QByteArray("%PDF-A2"), b.at(0)}));
+    ContractQueryWindow *w = openFiltered();
+    QPointer<ContractChangeWindow> c = open(w, a.at(0), ChangeMode::Modify);
+    QVERIFY(c);
+    // The number is being changed, not saved yet.
+    child<QLineEdit>(c, QStringLiteral("编辑框_合同编号"))->setText(QStringLiteral("A2"));
+
+    bool previewEnabled = false, deleteEnabled = false;
+    QString title;
+    QTimer poll;
+    poll.setInterval(10);
+    connect(&poll, &QTimer::timeout, [&] {
+        auto *window = QApplication::activeModalWidget();
+        if (!window || !window->findChild<QPushButton *>(QStringLiteral("按钮_预览")))
+            return;
+        poll.stop();
+        title = window->windowTitle();
+        auto *preview = window->findChild<QPushButton *>(QStringLiteral("按钮_预览"));
+        previewEnabled = preview->isEnabled();
+        deleteEnabled = window->findChild<QPushButton *>(QStringLiteral("按钮_删除"))->isEnabled();
+        preview->click();
+        window->close();
+    });
+    poll.start();
+    child<QPushButton>(c, QStringLiteral("按钮_修改"))->click();
+    Attachments::waitForPreviews();
+    QCOMPARE(title, QStringLiteral("砚禾澄屿合同管理系统--附件修改"));
+    QVERIFY(previewEnabled);
+    QVERIFY(deleteEnabled);
+    QFile file(Attachments::previewPath());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("%PDF-A1"));
+    SetAttachmentEditor({});
+    SetAttachmentPreview({});
 }
 
 QTEST_MAIN(TstChange)
