@@ -65,6 +65,7 @@ private Q_SLOTS:
     void replacementIsCheckedAndKeptPending();
     void deletionIsConfirmedAndKeptPending();
     void previewShowsTheStoredCopy();
+    void entryAsksBeforeReplacingAChoice();
 };
 
 void TstAttachment::buttonsFollowTheStoredAttachment()
@@ -123,6 +124,8 @@ void TstAttachment::deletionIsConfirmedAndKeptPending()
     button(f.w, "按钮_删除")->click();
     QVERIFY(f.pending.deleted());
     QVERIFY(f.pending.isEmpty());
+    // The file chosen earlier went with it: only the deletion is pending.
+    QVERIFY(!f.pending.changed());
     QVERIFY(!f.w || !f.w->isVisible());
     QCOMPARE(ContractStore(f.env.db(), QStringLiteral("htb1"), QString()).attachment(QStringLiteral("KQLM0007")),
              QByteArray("%PDF-1.4 stored"));
@@ -147,6 +150,29 @@ void TstAttachment::previewShowsTheStoredCopy()
     QVERIFY(!Attachments::preview(store, QStringLiteral("KQLM9999")));
     Attachments::waitForPreviews();
     QCOMPARE(Launcher::started().size(), 1);
+}
+
+void TstAttachment::entryAsksBeforeReplacingAChoice()
+{
+    cgtest::TestEnv env;
+    PendingAttachment pending;
+    // Nothing chosen yet: no question.
+    FileDialogs::setNextPath(writeFile(env, QStringLiteral("a.pdf"), QByteArray("%PDF-a")));
+    Attachments::chooseForEntry(nullptr, pending);
+    QCOMPARE(MessageSeam::shown().size(), 0);
+    QCOMPARE(pending.bytes(), QByteArray("%PDF-a"));
+
+    // The question is a notice with Yes and No; only Yes goes on.
+    for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
+        MessageSeam::clear();
+        MessageSeam::setNextAnswer(answer);
+        FileDialogs::setNextPath(writeFile(env, QStringLiteral("b.pdf"), QByteArray("%PDF-b")));
+        Attachments::chooseForEntry(nullptr, pending);
+        QCOMPARE(cgtest::messageTexts(), QStringList{QStringLiteral("你已经添加过电子档了，是否要修改！")});
+        QCOMPARE(MessageSeam::shown().first().icon, MsgIcon::Information);
+        QVERIFY(MessageSeam::shown().first().yesNo);
+        QCOMPARE(pending.bytes(), answer == QMessageBox::Yes ? QByteArray("%PDF-b") : QByteArray("%PDF-a"));
+    }
 }
 
 QTEST_MAIN(TstAttachment)

@@ -86,6 +86,7 @@ private Q_SLOTS:
     void staleChangeFailsAndLogsNothing();
     void listRowCheckedBeforeItIsRewritten();
     void eachWindowKeepsItsMode();
+    void unsavedEditsAreDroppedOnlyAfterAYes();
 };
 
 void TstSupplierChange::changeEditsTermsOfAnySupplier()
@@ -196,7 +197,9 @@ void TstSupplierChange::staleChangeFailsAndLogsNothing()
     QCOMPARE(env.suppliers().first(), QStringLiteral("已审核|宏达五金|别处改过|王五|杭州|1|月结"));
     QCOMPARE(listRow(o.query, 0), kHongda);
 
-    // A name another workstation took meanwhile is refused as well.
+    // A name another workstation took meanwhile is refused as well. (The
+    // failed window still holds its edit: dropped after a Yes.)
+    cg::MessageSeam::setNextAnswer(QMessageBox::Yes);
     Opened m = open(QStringLiteral("东方五金"), SupplierEditMode::Modify);
     QVERIFY(!o.change || !o.change->isVisible());
     edit(m.change, "编辑框_名称")->setText(QStringLiteral("后来者"));
@@ -257,6 +260,46 @@ void TstSupplierChange::eachWindowKeepsItsMode()
     QCOMPARE(contractChange->mode(), ChangeMode::Change);
     contractChange->close();
     QCOMPARE(env.logTriples().last(), QStringLiteral("结束|关闭合同变更窗口|合同变更"));
+}
+
+void TstSupplierChange::unsavedEditsAreDroppedOnlyAfterAYes()
+{
+    Env env;
+    Opened o = open(QStringLiteral("宏达五金"), SupplierEditMode::Change);
+    QVERIFY(o.change);
+    choose(combo(o.change, "组合框_税率"), QStringLiteral("13%"));
+    const int logged = env.logTriples().size();
+    const QString question = QStringLiteral("供应商变更窗口中的修改还没有保存，是否放弃这些修改？");
+
+    // 修改 on another supplier asks; No keeps the window and its edit.
+    cg::MessageSeam::clear();
+    Opened m = open(QStringLiteral("东方五金"), SupplierEditMode::Modify);
+    QCOMPARE(cg::MessageSeam::shown().size(), 1);
+    QCOMPARE(cg::MessageSeam::shown().first().text, question);
+    QCOMPARE(cg::MessageSeam::shown().first().icon, MsgIcon::Question);
+    QVERIFY(cg::MessageSeam::shown().first().yesNo);
+    QCOMPARE(m.change.data(), o.change.data());
+    QVERIFY(o.change && o.change->isVisible());
+    QCOMPARE(combo(o.change, "组合框_税率")->currentText(), QStringLiteral("13%"));
+    // Only the query itself is logged.
+    QCOMPARE(env.logSince(logged), QStringList{QStringLiteral("操作|点击查询按钮|供应商查询")});
+
+    // Yes drops them: the modify window replaces it.
+    cg::MessageSeam::clear();
+    cg::MessageSeam::setNextAnswer(QMessageBox::Yes);
+    m = open(QStringLiteral("东方五金"), SupplierEditMode::Modify);
+    QCOMPARE(cg::MessageSeam::shown().size(), 1);
+    QTRY_VERIFY(!o.change);
+    QVERIFY(m.change);
+    QCOMPARE(m.change->mode(), SupplierEditMode::Modify);
+    QCOMPARE(env.suppliers().first(), QStringLiteral("已审核|宏达五金|0571-1|王五|杭州|1|月结"));
+
+    // Untouched, it is replaced without a question.
+    cg::MessageSeam::clear();
+    Opened c = open(QStringLiteral("宏达五金"), SupplierEditMode::Change);
+    QTRY_VERIFY(!m.change);
+    QVERIFY(c.change);
+    QCOMPARE(cg::MessageSeam::shown().size(), 0);
 }
 
 QTEST_MAIN(TstSupplierChange)
