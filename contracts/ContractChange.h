@@ -2,8 +2,8 @@
 // Changing a stored contract: in change mode (变更) its instalments, in
 // modify mode (修改) every value, its lines and its attachment. The lines are
 // addressed by the ids they were loaded with; a save writes every line, the
-// attachment and nothing else as one unit, and refuses when any line is not
-// exactly where it was loaded.
+// attachment and the save's log rows as one unit, and refuses when any line
+// is not exactly where it was loaded.
 
 #include "contracts/Attachment.h"
 #include <QByteArray>
