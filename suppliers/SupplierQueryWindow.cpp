@@ -5,6 +5,7 @@
 #include "data/OperationLog.h"
 #include "suppliers/SupplierChangeWindow.h"
 #include "suppliers/SupplierNames.h"
+#include "ui/Keys.h"
 #include "ui/Seams.h"
 #include "ui/SpreadsheetExport.h"
 
@@ -13,7 +14,6 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -93,7 +93,8 @@ SupplierQueryWindow::SupplierQueryWindow(QWidget *owner)
     layout->addWidget(m_count);
     resize(960, 520);
 
-    m_name->lineEdit()->installEventFilter(this);
+    // Enter in the name box selects the first name holding the fragment.
+    OnEnter(m_name, [this] { findName(); });
     connect(m_find, &QPushButton::clicked, this, [this] { query(); });
     connect(m_export, &QPushButton::clicked, this, [this] { exportList(); });
     connect(m_list, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) { showMenu(pos); });
@@ -325,18 +326,6 @@ void SupplierQueryWindow::closeEvent(QCloseEvent *event)
         w->close();
     }
     ChildWindow::closeEvent(event);
-}
-
-bool SupplierQueryWindow::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == m_name->lineEdit() && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            findName();
-            return true;
-        }
-    }
-    return ChildWindow::eventFilter(watched, event);
 }
 
 QWidget *CreateSupplierQueryWindow(QWidget *owner) { return new SupplierQueryWindow(owner); }

@@ -8,6 +8,7 @@
 #include "suppliers/SupplierQueryWindow.h"
 #include "ui/Gates.h"
 #include "ui/Shell.h"
+#include "support/UserInput.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -73,9 +74,11 @@ void act(SupplierQueryWindow *w, const QString &name, const QString &caption)
 
 QString countText(QWidget *w) { return child<QLabel>(w, QStringLiteral("标签_统计"))->text(); }
 
-void pressEnter(QComboBox *box)
+// Types the fragment into the box and presses Enter, as a user does.
+void typeAndEnter(QComboBox *box, const QString &fragment, bool keypad = false)
 {
-    QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+    QVERIFY(cgtest::typeText(box, fragment));
+    QVERIFY(keypad ? cgtest::pressKeypadEnter(box) : cgtest::pressReturn(box));
 }
 
 class Env : public kit::Env {
@@ -159,8 +162,7 @@ void TstSupplierQuery::namesReachEveryOpenSupplierComboBox()
     // Enter in the query window's box finds by fragment in every box; the
     // name found wins over a longer one that begins with it.
     const int logged = env.logTriples().size();
-    names->setEditText(QStringLiteral("达"));
-    pressEnter(names);
+    typeAndEnter(names, QStringLiteral("达"));
     QCOMPARE(names->currentText(), QStringLiteral("宏达五金"));
     QCOMPARE(supplier->currentText(), QStringLiteral("宏达五金"));
     QCOMPARE(w->model()->rowCount(), 0);
@@ -168,20 +170,17 @@ void TstSupplierQuery::namesReachEveryOpenSupplierComboBox()
     // With 宏达五金 gone (the boxes not refreshed yet), "达" finds 宏达: the
     // item equal to it is chosen, not 宏达五金 above it.
     QVERIFY(env.db().execute(QStringLiteral("delete from gysb where 名称='宏达五金'")));
-    names->setEditText(QStringLiteral("达"));
-    pressEnter(names);
+    typeAndEnter(names, QStringLiteral("达"));
     QCOMPARE(supplier->currentText(), QStringLiteral("宏达"));
     QCOMPARE(names->currentText(), QStringLiteral("宏达"));
     // No match: nothing selected anywhere, never the first supplier.
-    names->setEditText(QStringLiteral("不存在的"));
-    pressEnter(names);
+    typeAndEnter(names, QStringLiteral("不存在的"), true);
     QCOMPARE(supplier->currentIndex(), -1);
     QCOMPARE(supplier->currentText(), QString());
     QCOMPARE(names->currentIndex(), -1);
 
     // Enter in the contract window's box finds there and here as well.
-    supplier->setEditText(QStringLiteral("华夏"));
-    pressEnter(supplier);
+    typeAndEnter(supplier, QStringLiteral("华夏"));
     QCOMPARE(supplier->currentText(), QStringLiteral("华夏电气"));
     QCOMPARE(names->currentText(), QStringLiteral("华夏电气"));
 }
