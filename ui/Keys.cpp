@@ -1,5 +1,6 @@
 #include "ui/Keys.h"
 
+#include <QAbstractSpinBox>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QWidget>
@@ -21,6 +22,10 @@ protected:
     {
         if (watched != m_target || !IsEnterKey(event))
             return false;
+        // A date picker takes what was typed into it first, as its own
+        // Enter would.
+        if (auto *spin = qobject_cast<QAbstractSpinBox *>(m_target))
+            spin->interpretText();
         m_action();
         return true;
     }

@@ -104,6 +104,7 @@ private Q_SLOTS:
     void exportReadBack();
     void fillCannotBeReentered();
     void gatesAndClosing();
+    void everyWayIntoAGatedActionAsksItsGate();
 };
 
 void TstSupplierQuery::queryByFragment()
@@ -361,6 +362,55 @@ void TstSupplierQuery::gatesAndClosing()
     QTRY_VERIFY(!change);
     QCOMPARE(env.logSince(logged), (QStringList{QStringLiteral("结束|关闭供应商查询窗口|供应商查询"),
                                                 QStringLiteral("结束|关闭供应商变更窗口|供应商变更")}));
+}
+
+void TstSupplierQuery::everyWayIntoAGatedActionAsksItsGate()
+{
+    // A clerk with none of the list's rights.
+    Env env(QStringLiteral("查询员"));
+    env.addUser(QStringLiteral("查询员"), QStringLiteral("pw"), {});
+    ApplyPermissions();
+    SupplierQueryWindow *w = openQuery();
+    search(w, QString());
+    const QStringList before = listed(w);
+    const int logged = env.logTriples().size();
+
+    // A double-click on an unaudited row opens nothing and says nothing:
+    // the gate is the disabled menu entry, as for the menu.
+    const int row = rowOf(w, QStringLiteral("华夏电气"));
+    const QPoint at = w->list()->visualRect(w->model()->index(row, 1)).center();
+    QTest::mouseClick(w->list()->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(w->list()->viewport(), Qt::LeftButton, {}, at);
+    QCOMPARE(w->currentRow(), row);
+    QVERIFY(!w->changeWindow());
+
+    // Nor does any other way into the closed actions.
+    const std::pair<const char *, std::function<void()>> ways[] = {
+        {"修改", [w] { w->openModify(); }},   {"双击", [w, row] { w->modifyRow(row); }},
+        {"变更", [w] { w->openChange(); }},   {"删除", [w] { w->deleteSelected(); }},
+        {"审核", [w] { w->auditSelected(); }}, {"反审", [w] { w->unauditSelected(); }},
+        {"导出", [w] { w->exportList(); }}};
+    for (const auto &[what, way] : ways) {
+        MessageSeam::setNextAnswer(QMessageBox::Yes);
+        way();
+        QVERIFY2(!w->changeWindow(), what);
+        QVERIFY2(MessageSeam::shown().isEmpty(), what);
+    }
+    QCOMPARE(FileDialogs::captions(), QStringList());
+    QCOMPARE(listed(w), before);
+    QCOMPARE(env.logSince(logged), QStringList());
+    QCOMPARE(env.rows(QStringLiteral("select 单据状态 from gysb where 名称='华夏电气'")), QList<QStringList>{{QStringLiteral("未审核")}});
+
+    // The same double-click with the right opens the modify window.
+    env.addUser(QStringLiteral("修改员"), QStringLiteral("pw"), {QStringLiteral("修改")});
+    env.loginAs(QStringLiteral("修改员"));
+    Gates::clear();
+    ApplyPermissions();
+    QTest::mouseDClick(w->list()->viewport(), Qt::LeftButton, {}, at);
+    QVERIFY(w->changeWindow());
+    QCOMPARE(w->changeWindow()->mode(), SupplierEditMode::Modify);
+    QCOMPARE(w->changeWindow()->remembered().name, QStringLiteral("华夏电气"));
+    QVERIFY(MessageSeam::shown().isEmpty());
 }
 
 QTEST_MAIN(TstSupplierQuery)
