@@ -126,6 +126,7 @@ private Q_SLOTS:
     void doubleClickNeedsTheModifyRight_data();
     void doubleClickNeedsTheModifyRight();
     void everyWayIntoAGatedActionAsksItsGate();
+    void resultPromptComesForwardWithNewLines();
     void closingWithAndWithoutChangeWindow();
     void fillCannotBeReentered();
     void largeListFromOneStatement();
@@ -596,6 +597,39 @@ void TstQuery::everyWayIntoAGatedActionAsksItsGate()
     QCOMPARE(env.logTriples().mid(logged), QStringList());
     QCOMPARE(env.rows(QStringLiteral("select 合同编号,单据状态 from ") + table() + QStringLiteral(" order by id")),
              QList<QStringList>({{"E1", "未审核"}, {"E2", "已审核"}}));
+}
+
+void TstQuery::resultPromptComesForwardWithNewLines()
+{
+    Env env;
+    addLine(env, QStringLiteral("R1"), QStringLiteral("甲"), QStringLiteral("2024-03-05"), QStringLiteral("未审核"));
+    addLine(env, QStringLiteral("R2"), QStringLiteral("乙"), QStringLiteral("2024-03-05"), QStringLiteral("未审核"));
+    ContractQueryWindow *w = openQueryWindow();
+    w->filter();
+    selectRows(w, {0, 1});
+    w->auditSelected();
+    QPointer<ResultPromptWindow> prompt = ResultPrompt::window();
+    QVERIFY(prompt);
+    QTRY_COMPARE(QApplication::activeWindow(), prompt.data());
+
+    // The user goes back to the list; the next batch's lines bring the
+    // prompt forward again.
+    QVERIFY(cgtest::focus(w->list()));
+    QCOMPARE(QApplication::activeWindow(), w);
+    w->unauditSelected();
+    QCOMPARE(ResultPrompt::window(), prompt.data());
+    QCOMPARE(prompt->lines().size(), 4);
+    QTRY_COMPARE(QApplication::activeWindow(), prompt.data());
+
+    // Also from the task bar.
+    prompt->showMinimized();
+    QVERIFY(cgtest::focus(w->list()));
+    w->auditSelected();
+    QVERIFY(!prompt->isMinimized());
+    QVERIFY(prompt->isVisible());
+    QTRY_COMPARE(QApplication::activeWindow(), prompt.data());
+    QCOMPARE(prompt->lines().size(), 6);
+    delete prompt.data();
 }
 
 void TstQuery::closingWithAndWithoutChangeWindow()
