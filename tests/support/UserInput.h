@@ -11,23 +11,28 @@
 
 namespace cgtest {
 
-// Shows and activates the control's window and gives the control the focus.
-// False when the focus did not arrive there (the control or its focus proxy).
+// Activates the control's window and gives the control the focus, as a
+// click would. False when the window is not shown, or the focus did not
+// arrive at the control (or at the end of its focus-proxy chain).
 inline bool focus(QWidget *control)
 {
-    if (!control)
+    if (!control || !control->isVisible())
         return false;
     QWidget *window = control->window();
-    if (!window->isVisible())
-        window->show();
-    window->activateWindow();
-    if (!QTest::qWaitForWindowActive(window))
-        return false;
-    control->setFocus(Qt::OtherFocusReason);
     QWidget *target = control;
     while (target->focusProxy())
         target = target->focusProxy();
-    return QApplication::focusWidget() == target;
+    // A window opened just before may still take the activation: ask
+    // again until this one is active and the focus is where it belongs.
+    return QTest::qWaitFor([&] {
+        if (QApplication::activeWindow() != window) {
+            window->activateWindow();
+            return false;
+        }
+        if (QApplication::focusWidget() != target)
+            control->setFocus(Qt::OtherFocusReason);
+        return QApplication::focusWidget() == target;
+    }, 2000);
 }
 
 // Presses and releases a key in the control.
