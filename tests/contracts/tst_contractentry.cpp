@@ -186,6 +186,7 @@ private Q_SLOTS:
     void productGridMenu();
     void enterInLookupBoxes_data();
     void enterInLookupBoxes();
+    void enterElsewhereDoesNothing();
     void listsFollowChanges();
     void closeLogsAndCounterSurvives();
 };
@@ -503,6 +504,25 @@ void TstContractEntry::enterInLookupBoxes()
         QCOMPARE(box(e.w, "组合框_税率")->currentText(), north ? QStringLiteral("6%") : QStringLiteral("13%"));
         QCOMPARE(box(e.w, "组合框_付款方式")->currentText(), north ? QStringLiteral("现金") : QStringLiteral("月结30天"));
     }
+}
+
+void TstContractEntry::enterElsewhereDoesNothing()
+{
+    Entry e;
+    box(e.w, "组合框_供应商")->setEditText(QStringLiteral("五金"));
+    const QStringList before = e.env.logTriples();
+    const QStringList terms = items(box(e.w, "组合框_付款方式"));
+    for (const char *name : {"编辑框_合同编号", "编辑框_制单日期", "日期框_生效日期", "日期框_失效日期", "组合框_付款方式",
+                             "组合框_税率", "编辑框_合同总金额", "编辑框_第一次付款", "高级表格_产品"}) {
+        QVERIFY2(cgtest::pressReturn(child<QWidget>(e.w, name)), name);
+        QVERIFY2(cgtest::pressKeypadEnter(child<QWidget>(e.w, name)), name);
+    }
+    // No lookup, no save (which would ask for the empty fields), no item.
+    QCOMPARE(e.env.logTriples(), before);
+    QCOMPARE(cgtest::messageTexts(), QStringList());
+    QCOMPARE(e.contractRows(), 0);
+    QCOMPARE(items(box(e.w, "组合框_付款方式")), terms);
+    QCOMPARE(box(e.w, "组合框_供应商")->currentText(), QStringLiteral("五金"));
 }
 
 void TstContractEntry::listsFollowChanges()
