@@ -1,7 +1,11 @@
 #pragma once
-// Enter in one of the contract windows' combo boxes 采购员, 申请部门, 申请人
-// or 供应商 looks the typed fragment up and selects the first match in the
-// matching combo boxes of every open contract window.
+// Enter in one of the contract entry window's combo boxes 采购员, 申请部门,
+// 申请人 or 供应商 looks the typed fragment up and selects the first match in
+// the combo boxes that are targets of that field: the entry window's own,
+// and for 供应商 every supplier-name box bound with SupplierNames::bindCombo
+// (the supplier query window's as well). The change/modify window's boxes
+// are no targets, so a lookup typed in one window never changes a contract
+// being changed or modified in another.
 
 #include <QString>
 

@@ -1,7 +1,9 @@
 // The contract entry window against a real database: what a save stores,
 // logs and shows, and what a refused or failed save leaves behind.
 #include "app/NavigationWindow.h"
+#include "contracts/ContractChangeWindow.h"
 #include "contracts/ContractEntryWindow.h"
+#include "contracts/ContractQueryWindow.h"
 #include "masterdata/BasicData.h"
 #include "suppliers/SupplierNames.h"
 #include "support/TestEnv.h"
@@ -15,6 +17,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTreeWidget>
 #include <QtTest>
@@ -187,6 +190,7 @@ private Q_SLOTS:
     void enterInLookupBoxes_data();
     void enterInLookupBoxes();
     void enterElsewhereDoesNothing();
+    void lookupsLeaveTheModifyWindowAlone();
     void listsFollowChanges();
     void closeLogsAndCounterSurvives();
 };
@@ -523,6 +527,37 @@ void TstContractEntry::enterElsewhereDoesNothing()
     QCOMPARE(e.contractRows(), 0);
     QCOMPARE(items(box(e.w, "组合框_付款方式")), terms);
     QCOMPARE(box(e.w, "组合框_供应商")->currentText(), QStringLiteral("五金"));
+}
+
+void TstContractEntry::lookupsLeaveTheModifyWindowAlone()
+{
+    // A lookup typed in the entry window never changes a contract being
+    // modified in the modify window at the same time.
+    Entry e;
+    e.fill({QStringLiteral("泵")});
+    clickSave(e.w);
+    QCOMPARE(e.contractRows(), 1);
+    QVERIFY(e.env.db().execute(QStringLiteral("update htb1 set 单据状态='未审核'")));
+    Windows::registerFactory(WindowKey::ContractQuery, CreateContractQueryWindow);
+    QPointer<ContractQueryWindow> query = qobject_cast<ContractQueryWindow *>(Windows::open(WindowKey::ContractQuery));
+    QVERIFY(query);
+    query->filter();
+    QCOMPARE(query->model()->rowCount(), 1);
+    query->list()->selectRow(0);
+    query->openModify();
+    QPointer<ContractChangeWindow> modify = query->changeWindow();
+    QVERIFY(modify);
+
+    QVERIFY(cgtest::typeText(box(e.w, "组合框_供应商"), QStringLiteral("五金")));
+    QVERIFY(cgtest::pressReturn(box(e.w, "组合框_供应商")));
+    QVERIFY(cgtest::typeText(box(e.w, "组合框_采购员"), QStringLiteral("五")));
+    QVERIFY(cgtest::pressReturn(box(e.w, "组合框_采购员")));
+    QCOMPARE(box(e.w, "组合框_供应商")->currentText(), QStringLiteral("北方五金"));
+    QCOMPARE(box(e.w, "组合框_采购员")->currentText(), QStringLiteral("王五"));
+    QCOMPARE(box(modify, "组合框_供应商")->currentText(), QStringLiteral("华东机电有限公司"));
+    QCOMPARE(box(modify, "组合框_采购员")->currentText(), QStringLiteral("李四"));
+    delete modify.data();
+    delete query.data();
 }
 
 void TstContractEntry::listsFollowChanges()
