@@ -1,5 +1,6 @@
 #include "app/ConnectionWindow.h"
 #include "app/LoginWindow.h"
+#include "ui/Keys.h"
 #include "ui/Seams.h"
 #include "ui/Shell.h"
 #include "app/Startup.h"
@@ -9,7 +10,6 @@
 #include <QCloseEvent>
 #include <QFrame>
 #include <QGridLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -29,7 +29,7 @@ ConnectionWindow::ConnectionWindow(QWidget *owner) : QWidget(owner, Qt::Window |
     m_password = new QLineEdit(this);
     m_password->setObjectName(QStringLiteral("编辑框_密码"));
     m_password->setEchoMode(QLineEdit::Password);
-    m_password->installEventFilter(this);
+    OnEnter(m_password, [this] { connectNow(); });
     m_connect = new QPushButton(QStringLiteral("连接"), this);
     m_connect->setObjectName(QStringLiteral("按钮_连接"));
     m_cancel = new QPushButton(QStringLiteral("取消"), this);
@@ -141,18 +141,6 @@ void ConnectionWindow::closeEvent(QCloseEvent *event)
     event->accept();
     if (!m_done)
         ShutDownApplication();
-}
-
-bool ConnectionWindow::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == m_password && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            connectNow();
-            return true;
-        }
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 } // namespace cg

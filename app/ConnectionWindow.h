@@ -30,7 +30,6 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QLineEdit *m_server, *m_database, *m_login, *m_password;

@@ -1,6 +1,7 @@
 #include "app/LoginWindow.h"
 #include "app/Login.h"
 #include "app/MainWindow.h"
+#include "ui/Keys.h"
 #include "ui/Seams.h"
 #include "ui/Shell.h"
 #include "data/Context.h"
@@ -12,7 +13,6 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QGridLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -29,7 +29,7 @@ LoginWindow::LoginWindow(QWidget *parent) : QWidget(parent, Qt::Window), m_flow(
     m_password = new QLineEdit(this);
     m_password->setObjectName(QStringLiteral("编辑框_密码"));
     m_password->setEchoMode(QLineEdit::Password);
-    m_password->installEventFilter(this);
+    OnEnter(m_password, [this] { logIn(); });
     m_set = new QComboBox(this);
     m_set->setObjectName(QStringLiteral("组合框_账套"));
     m_login = new QPushButton(QStringLiteral("登录(&N)"), this);
@@ -187,18 +187,6 @@ void LoginWindow::closeEvent(QCloseEvent *event)
     event->accept();
     if (!m_finished)
         cancel();
-}
-
-bool LoginWindow::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == m_password && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            logIn();
-            return true;
-        }
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 } // namespace cg

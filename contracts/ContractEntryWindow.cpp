@@ -7,6 +7,7 @@
 #include "masterdata/BasicData.h"
 #include "suppliers/SupplierNames.h"
 #include "ui/ComboSelect.h"
+#include "ui/Keys.h"
 #include "ui/Seams.h"
 #include "ui/SpreadsheetImport.h"
 
@@ -19,7 +20,6 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -261,8 +261,15 @@ ContractEntryWindow::ContractEntryWindow(QWidget *owner)
     setMinimumSize(880, 420);
 
     // Enter in these boxes looks the typed fragment up.
-    for (QComboBox *box : {m_supplier, m_buyer, m_department, m_requester})
-        box->lineEdit()->installEventFilter(this);
+    const struct {
+        QComboBox *box;
+        LookupField field;
+    } lookups[] = {{m_supplier, LookupField::Supplier},
+                   {m_buyer, LookupField::Buyer},
+                   {m_department, LookupField::Department},
+                   {m_requester, LookupField::Requester}};
+    for (const auto &l : lookups)
+        OnEnter(l.box, [this, l] { lookup(l.field, l.box); });
 
     for (QLineEdit *e : {m_amount, m_first, m_second, m_third, m_fourth})
         connect(e, &QLineEdit::textChanged, this, [this] { recomputeBalance(); });
@@ -371,29 +378,6 @@ void ContractEntryWindow::lookup(LookupField field, QComboBox *box)
     ContractLookup::selectEverywhere(field, found);
     if (field == LookupField::Supplier)
         applySupplierDefaults();
-}
-
-bool ContractEntryWindow::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            const struct {
-                QComboBox *box;
-                LookupField field;
-            } boxes[] = {{m_supplier, LookupField::Supplier},
-                         {m_buyer, LookupField::Buyer},
-                         {m_department, LookupField::Department},
-                         {m_requester, LookupField::Requester}};
-            for (const auto &b : boxes) {
-                if (watched == b.box->lineEdit()) {
-                    lookup(b.field, b.box);
-                    return true;
-                }
-            }
-        }
-    }
-    return ChildWindow::eventFilter(watched, event);
 }
 
 // ------------------------------------------------------------------- grid

@@ -1,11 +1,11 @@
 #pragma once
 // Enter in one of the contract entry window's combo boxes 采购员, 申请部门,
 // 申请人 or 供应商 looks the typed fragment up and selects the first match in
-// every target of that field: the entry windows' boxes bound here and the
-// supplier-name boxes bound with SupplierNames::bindCombo. The change/modify
-// window's boxes are no targets, so a lookup in one window never alters a
-// contract being modified in another; Enter in that window's 供应商 box
-// selects in that box only.
+// the combo boxes that are targets of that field: the entry window's own,
+// and for 供应商 every supplier-name box bound with SupplierNames::bindCombo
+// (the supplier query window's as well). The change/modify window's boxes
+// are no targets, so a lookup typed in one window never changes a contract
+// being changed or modified in another.
 
 #include <QString>
 

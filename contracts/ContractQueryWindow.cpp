@@ -5,6 +5,8 @@
 #include "contracts/ResultPrompt.h"
 #include "data/Context.h"
 #include "data/OperationLog.h"
+#include "ui/Gates.h"
+#include "ui/Keys.h"
 #include "ui/Seams.h"
 
 #include <QCloseEvent>
@@ -16,7 +18,6 @@
 #include <QHash>
 #include <QHeaderView>
 #include <QItemSelectionModel>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -41,12 +42,21 @@ ContractQueryWindow::ExportHandler &exportHandler()
 
 QString table() { return Ctx().login.contractTable; }
 
-bool isEnter(QEvent *event)
+// The login's gate of a menu entry or button of this window. The menu shows
+// it; a double-click or any other way into the same action asks it too.
+bool allowed(const QString &control) { return Gates::isOpen(Gates::kContractQuery, control); }
+
+QString gateOf(BatchOperation op)
 {
-    if (event->type() != QEvent::KeyPress)
-        return false;
-    const int key = static_cast<QKeyEvent *>(event)->key();
-    return key == Qt::Key_Return || key == Qt::Key_Enter;
+    switch (op) {
+    case BatchOperation::Audit:
+        return QStringLiteral("&H.审 核");
+    case BatchOperation::Unaudit:
+        return QStringLiteral("&F.反 审");
+    case BatchOperation::Delete:
+        break;
+    }
+    return QStringLiteral("&D.删除整份合同");
 }
 
 } // namespace
@@ -163,13 +173,15 @@ ContractQueryWindow::ContractQueryWindow(QWidget *owner)
     resize(1088, 609);
 
     // Enter in the filter controls filters, in the find controls finds.
-    for (QWidget *w : std::initializer_list<QWidget *>{m_start, m_end, m_filterField, m_condition, m_findField, m_findText})
-        w->installEventFilter(this);
+    for (QWidget *w : std::initializer_list<QWidget *>{m_start, m_end, m_filterField, m_condition})
+        OnEnter(w, [this] { filter(); });
+    for (QWidget *w : std::initializer_list<QWidget *>{m_findField, m_findText})
+        OnEnter(w, [this] { find(); });
 
     connect(m_filterButton, &QPushButton::clicked, this, [this] { filter(); });
     connect(m_findButton, &QPushButton::clicked, this, [this] { find(); });
     connect(m_exportButton, &QPushButton::clicked, this, [this] {
-        if (exportHandler())
+        if (exportHandler() && allowed(QStringLiteral("按钮_导出")))
             exportHandler()(this);
     });
     connect(m_findField, &QComboBox::activated, this,
@@ -323,12 +335,16 @@ void ContractQueryWindow::previewAttachment()
         PreviewStoredAttachment(id);
 }
 
-void ContractQueryWindow::openChange() { openChangeWindow(ChangeMode::Change); }
+void ContractQueryWindow::openChange()
+{
+    if (allowed(QStringLiteral("&B.变 更")))
+        openChangeWindow(ChangeMode::Change);
+}
 
 void ContractQueryWindow::openModify()
 {
     const qint64 id = workingId();
-    if (id == 0)
+    if (id == 0 || !allowed(QStringLiteral("&X.修 改")))
         return;
     if (ContractQuery(Ctx().db(), table()).isAudited(id)) {
         ShowMessage(QStringLiteral("不能直接修改已审核的数据，请反审核后再修改！"), QString(), MsgIcon::Information, this);
@@ -381,7 +397,7 @@ void ContractQueryWindow::report(int contracts, BatchOperation op, const BatchRe
 void ContractQueryWindow::runBatch(BatchOperation op)
 {
     // A message box of the batch must not let another batch or a fill start.
-    if (m_filling || m_batching)
+    if (m_filling || m_batching || !allowed(gateOf(op)))
         return;
     m_batching = true;
     runBatchEntries(op);
@@ -490,21 +506,6 @@ void ContractQueryWindow::closeEvent(QCloseEvent *event)
         w->close();
     }
     ChildWindow::closeEvent(event);
-}
-
-bool ContractQueryWindow::eventFilter(QObject *watched, QEvent *event)
-{
-    if (isEnter(event)) {
-        if (watched == m_start || watched == m_end || watched == m_filterField || watched == m_condition) {
-            filter();
-            return true;
-        }
-        if (watched == m_findField || watched == m_findText) {
-            find();
-            return true;
-        }
-    }
-    return ChildWindow::eventFilter(watched, event);
 }
 
 bool PreviewStoredAttachment(qint64 lineId)

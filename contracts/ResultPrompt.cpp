@@ -60,11 +60,17 @@ void append(const QString &line)
         w->deleteLater();
         w = nullptr;
     }
-    if (!w) {
+    if (!w)
         w = new ResultPromptWindow(MainWindowWidget());
-        w->show();
-    }
     w->append(line);
+    // New lines bring the window forward, also from behind the query
+    // window or from the task bar.
+    if (w->isMinimized())
+        w->showNormal();
+    else
+        w->show();
+    w->raise();
+    w->activateWindow();
 }
 
 ResultPromptWindow *window()

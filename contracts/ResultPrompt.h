@@ -22,8 +22,8 @@ private:
 };
 
 namespace ResultPrompt {
-// Appends a line, creating and showing the window (owned by the main
-// window) when none is open.
+// Appends a line, creating the window (owned by the main window) when none
+// is open, and brings it forward: shown, raised and active.
 void append(const QString &line);
 // The open window, or nullptr.
 ResultPromptWindow *window();

@@ -4,6 +4,7 @@
 #include "data/OperationLog.h"
 #include "data/Permissions.h"
 #include "data/RowTableModel.h"
+#include "ui/Keys.h"
 #include "ui/Seams.h"
 #include "ui/SpreadsheetExport.h"
 
@@ -12,7 +13,6 @@
 #include <QDateEdit>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -130,7 +130,7 @@ SystemLogWindow::SystemLogWindow(QWidget *owner)
     resize(989, 541);
 
     for (QWidget *w : std::initializer_list<QWidget *>{m_start, m_end, m_condition})
-        w->installEventFilter(this);
+        OnEnter(w, [this] { query(); });
     connect(m_queryButton, &QPushButton::clicked, this, [this] { query(); });
     connect(m_exportButton, &QPushButton::clicked, this, [this] { exportEntries(); });
     connect(m_clearButton, &QPushButton::clicked, this, [this] { clearLog(); });
@@ -141,18 +141,6 @@ SystemLogWindow::SystemLogWindow(QWidget *owner)
 }
 
 SystemLogWindow::~SystemLogWindow() = default;
-
-bool SystemLogWindow::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            query();
-            return true;
-        }
-    }
-    return ChildWindow::eventFilter(watched, event);
-}
 
 void SystemLogWindow::query()
 {

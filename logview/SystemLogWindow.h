@@ -34,9 +34,6 @@ public:
     QTableView *list() const { return m_list; }
     const LogSelection &selection() const { return m_selection; }
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
     void showSelection(const LogSelection &selection);
     bool mayClear() const;

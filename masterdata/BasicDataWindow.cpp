@@ -1,5 +1,6 @@
 #include "masterdata/BasicDataWindow.h"
 
+#include "ui/Keys.h"
 #include "ui/Seams.h"
 #include "data/Context.h"
 #include "data/OperationLog.h"
@@ -91,7 +92,7 @@ BasicDataWindow::BasicDataWindow(QWidget *owner)
 
     connect(m_kind, &QComboBox::currentIndexChanged, this, [this] { selectKind(); });
     connect(m_add, &QPushButton::clicked, this, [this] { addValue(); });
-    connect(m_value, &QLineEdit::returnPressed, this, [this] { addValue(); });
+    OnEnter(m_value, [this] { addValue(); });
     connect(m_list, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) { showMenu(pos); });
     connect(del, &QAction::triggered, this, [this] { deleteSelected(); });
 

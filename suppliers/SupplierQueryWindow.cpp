@@ -5,6 +5,8 @@
 #include "data/OperationLog.h"
 #include "suppliers/SupplierChangeWindow.h"
 #include "suppliers/SupplierNames.h"
+#include "ui/Gates.h"
+#include "ui/Keys.h"
 #include "ui/Seams.h"
 #include "ui/SpreadsheetExport.h"
 
@@ -13,7 +15,6 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -28,6 +29,10 @@ namespace {
 const QString kModule = QStringLiteral("供应商查询");
 
 void log(const QString &description) { WriteLogEntry(QStringLiteral("操作"), description, kModule); }
+
+// The login's gate of a menu entry or button of this window. The menu shows
+// it; a double-click or any other way into the same action asks it too.
+bool allowed(const QString &control) { return Gates::isOpen(Gates::kSupplierQuery, control); }
 
 } // namespace
 
@@ -93,7 +98,8 @@ SupplierQueryWindow::SupplierQueryWindow(QWidget *owner)
     layout->addWidget(m_count);
     resize(960, 520);
 
-    m_name->lineEdit()->installEventFilter(this);
+    // Enter in the name box selects the first name holding the fragment.
+    OnEnter(m_name, [this] { findName(); });
     connect(m_find, &QPushButton::clicked, this, [this] { query(); });
     connect(m_export, &QPushButton::clicked, this, [this] { exportList(); });
     connect(m_list, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) { showMenu(pos); });
@@ -147,6 +153,8 @@ void SupplierQueryWindow::findName() { SupplierNames::findEverywhere(m_name->cur
 
 void SupplierQueryWindow::exportList()
 {
+    if (!allowed(QStringLiteral("按钮_导出")))
+        return;
     guarded([this] {
         const int n = m_model->rowCount();
         Sheet::RowSource rows;
@@ -186,13 +194,17 @@ void SupplierQueryWindow::showMenu(const QPoint &pos)
     m_menu->popup(m_list->viewport()->mapToGlobal(pos));
 }
 
-void SupplierQueryWindow::openChange() { openEditor(SupplierEditMode::Change, currentRow()); }
+void SupplierQueryWindow::openChange()
+{
+    if (allowed(QStringLiteral("&B.变 更")))
+        openEditor(SupplierEditMode::Change, currentRow());
+}
 
 void SupplierQueryWindow::openModify() { modifyRow(currentRow()); }
 
 void SupplierQueryWindow::modifyRow(int row)
 {
-    if (!m_model->isRow(row) || m_busy)
+    if (!m_model->isRow(row) || m_busy || !allowed(QStringLiteral("&X.修 改")))
         return;
     if (Suppliers(Ctx().db()).isAudited(m_model->row(row).name)) {
         guarded([this] {
@@ -236,7 +248,7 @@ SupplierChangeWindow *SupplierQueryWindow::changeWindow() const
 void SupplierQueryWindow::deleteSelected()
 {
     const int r = currentRow();
-    if (r < 0)
+    if (r < 0 || !allowed(QStringLiteral("&D.删 除")))
         return;
     guarded([this, r] {
         const SupplierRow row = m_model->row(r);
@@ -266,7 +278,7 @@ void SupplierQueryWindow::unauditSelected() { changeState(false); }
 void SupplierQueryWindow::changeState(bool audit)
 {
     const int r = currentRow();
-    if (r < 0)
+    if (r < 0 || !allowed(audit ? QStringLiteral("&H.审 核") : QStringLiteral("&F.反 审")))
         return;
     guarded([this, r, audit] {
         const SupplierRow row = m_model->row(r);
@@ -328,18 +340,6 @@ void SupplierQueryWindow::closeEvent(QCloseEvent *event)
         w->close();
     }
     ChildWindow::closeEvent(event);
-}
-
-bool SupplierQueryWindow::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == m_name->lineEdit() && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            findName();
-            return true;
-        }
-    }
-    return ChildWindow::eventFilter(watched, event);
 }
 
 QWidget *CreateSupplierQueryWindow(QWidget *owner) { return new SupplierQueryWindow(owner); }

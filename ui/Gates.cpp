@@ -53,6 +53,15 @@ void setVisible(const QString &windowKey, const QString &control, bool visible)
 
 void clear() { g_gates.clear(); }
 
+bool isOpen(const QString &windowKey, const QString &control)
+{
+    const auto w = g_gates.constFind(windowKey);
+    if (w == g_gates.constEnd())
+        return true;
+    const auto c = w->constFind(control);
+    return c == w->constEnd() || (c->enabled != 0 && c->visible != 0);
+}
+
 void applyTo(QWidget *window, const QString &windowKey)
 {
     if (!window)

@@ -22,6 +22,11 @@ inline const QString kSystemConfig = QStringLiteral("系统配置");
 void setEnabled(const QString &windowKey, const QString &control, bool enabled);
 void setVisible(const QString &windowKey, const QString &control, bool visible);
 void clear();
+// False when the login closed that gate (disabled or hidden), true otherwise.
+// Every path into a gated action asks this, not only the menu entry or
+// button that shows the gate: a double-click or a key reaches the same
+// action.
+bool isOpen(const QString &windowKey, const QString &control);
 // Applies the gates of windowKey to the window's controls and menu actions,
 // found by objectName.
 void applyTo(QWidget *window, const QString &windowKey);

@@ -1,6 +1,7 @@
 #include "users/UserManagementWindow.h"
 #include "ui/Shell.h"
 #include "data/ListTargets.h"
+#include "ui/Keys.h"
 #include "ui/Seams.h"
 #include "data/OperationLog.h"
 #include "users/Users.h"
@@ -321,7 +322,7 @@ NewUserWindow::NewUserWindow(UserManagementWindow *owner)
     connect(all, &QPushButton::clicked, this, [this] { m_boxes.setAll(true); });
     connect(none, &QPushButton::clicked, this, [this] { m_boxes.setAll(false); });
     connect(ok, &QPushButton::clicked, this, &NewUserWindow::add);
-    connect(m_confirmation, &QLineEdit::returnPressed, this, &NewUserWindow::add);
+    OnEnter(m_confirmation, [this] { add(); });
     connect(close, &QPushButton::clicked, this, &QWidget::close);
 
     setFocusProxy(m_name);
@@ -455,7 +456,7 @@ PasswordWindow::PasswordWindow(UserManagementWindow *owner, const QString &name)
     layout->addLayout(buttons);
 
     connect(ok, &QPushButton::clicked, this, &PasswordWindow::change);
-    connect(m_name, &QLineEdit::returnPressed, this, &PasswordWindow::change);
+    OnEnter(m_name, [this] { change(); });
     connect(close, &QPushButton::clicked, this, &QWidget::close);
 
     logOpened();

@@ -4,6 +4,7 @@
 #include "app/MainWindow.h"
 #include "app/Startup.h"
 #include "support/TestEnv.h"
+#include "support/UserInput.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -125,9 +126,11 @@ void TstConnection::fieldChecksAndConnectByEnter()
     }
     // Enter in another field does nothing; in the password field it connects.
     MessageSeam::clear();
-    QTest::keyClick(edit(w, "编辑框_用户名"), Qt::Key_Return);
+    for (const char *other : {"编辑框_服务器地址", "编辑框_数据库名称", "编辑框_用户名"})
+        QVERIFY(cgtest::pressReturn(edit(w, other)));
     QVERIFY(!env.db().isConnected());
-    QTest::keyClick(edit(w, "编辑框_密码"), Qt::Key_Return);
+    QCOMPARE(cgtest::messageTexts(), QStringList());
+    QVERIFY(cgtest::pressKeypadEnter(edit(w, "编辑框_密码")));
     QVERIFY(env.db().isConnected());
     QVERIFY(!w->isVisible());
 }

@@ -4,6 +4,7 @@
 #include "ui/Shell.h"
 #include "app/TextWindows.h"
 #include "support/TestEnv.h"
+#include "support/UserInput.h"
 
 #include <QAction>
 #include <QMenuBar>
@@ -164,14 +165,42 @@ void TstMainWindow::hotKeysOpenQueryWindows()
             opened << key;
             return new QWidget(owner, Qt::Window);
         });
-    QTest::keyClick(f.main, Qt::Key_F6);
+    // The keys work wherever the focus is: in the main window, or in a
+    // field of another window of the program (an edit box, a date picker,
+    // a combo box, a list).
+    const auto closeOpened = [] {
+        for (const QString &key : {WindowKey::ContractQuery, WindowKey::SupplierQuery})
+            if (QWidget *w = Windows::find(key))
+                w->close();
+    };
+    QVERIFY(cgtest::press(f.main, Qt::Key_F6));
     QTRY_COMPARE(opened, QStringList{WindowKey::ContractQuery});
-    // Also while another window of the program has the focus.
-    QTest::keyClick(f.nav(), Qt::Key_F7);
-    QTRY_COMPARE(opened, (QStringList{WindowKey::ContractQuery, WindowKey::SupplierQuery}));
-    QTest::keyClick(f.main, Qt::Key_F8);
-    QTest::qWait(20);
-    QCOMPARE(opened.size(), 2);
+    closeOpened();
+    const struct {
+        QString window;
+        const char *control;
+    } places[] = {{WindowKey::Navigation, "按钮_数据查询"},
+                  {WindowKey::SystemLog, "编辑框_条件"},
+                  {WindowKey::SystemLog, "日期框_起始"},
+                  {WindowKey::SystemLog, "组合框_编号名称"},
+                  {WindowKey::SystemLog, "超级列表框_日志"},
+                  {WindowKey::BasicData, "编辑框_数据"},
+                  {WindowKey::UserManagement, "超级列表框_用户列表"}};
+    for (const auto &place : places) {
+        QWidget *w = Windows::open(place.window);
+        QVERIFY2(w, qPrintable(place.window));
+        auto *control = w->findChild<QWidget *>(QString::fromUtf8(place.control));
+        QVERIFY2(control, place.control);
+        opened.clear();
+        QVERIFY2(cgtest::press(control, Qt::Key_F7), place.control);
+        QVERIFY2(cgtest::press(control, Qt::Key_F6), place.control);
+        QTRY_COMPARE(opened, (QStringList{WindowKey::SupplierQuery, WindowKey::ContractQuery}));
+        closeOpened();
+        // Other keys open nothing.
+        QVERIFY(cgtest::press(control, Qt::Key_F8));
+        QTest::qWait(10);
+        QCOMPARE(opened.size(), 2);
+    }
 }
 
 void TstMainWindow::navigationWindow()

@@ -9,6 +9,7 @@
 #include "app/SingleInstance.h"
 #include "app/Startup.h"
 #include "support/TestEnv.h"
+#include "support/UserInput.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -255,22 +256,22 @@ void TstStartup::hotKeysWaitForALogin()
     login->findChild<QComboBox *>(QStringLiteral("组合框_用户名"))->setEditText(QStringLiteral("admin"));
 
     // Neither while the login window asks nor after a wrong password.
-    QTest::keyClick(login, Qt::Key_F6);
-    QTest::keyClick(main, Qt::Key_F7);
+    QVERIFY(cgtest::press(password, Qt::Key_F6));
+    QVERIFY(cgtest::press(password, Qt::Key_F7));
     password->setText(QStringLiteral("wrong"));
     logIn->click();
     QCOMPARE(env.ctx().login.userName, QStringLiteral("admin"));
-    QTest::keyClick(login, Qt::Key_F6);
-    QTest::keyClick(main, Qt::Key_F7);
+    QVERIFY(cgtest::press(password, Qt::Key_F6));
+    QVERIFY(cgtest::press(password, Qt::Key_F7));
     QCoreApplication::processEvents();
     QCOMPARE(opened, QStringList());
 
     password->setText(QStringLiteral("123456"));
     logIn->click();
     QVERIFY(!login || !login->isVisible());
-    QTest::keyClick(main, Qt::Key_F6);
+    QVERIFY(cgtest::press(main, Qt::Key_F6));
     QTRY_COMPARE(opened, QStringList{WindowKey::ContractQuery});
-    QTest::keyClick(main, Qt::Key_F7);
+    QVERIFY(cgtest::press(main, Qt::Key_F7));
     QTRY_COMPARE(opened, (QStringList{WindowKey::ContractQuery, WindowKey::SupplierQuery}));
 }
 

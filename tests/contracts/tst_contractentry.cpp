@@ -1,10 +1,13 @@
 // The contract entry window against a real database: what a save stores,
 // logs and shows, and what a refused or failed save leaves behind.
 #include "app/NavigationWindow.h"
+#include "contracts/ContractChangeWindow.h"
 #include "contracts/ContractEntryWindow.h"
+#include "contracts/ContractQueryWindow.h"
 #include "masterdata/BasicData.h"
 #include "suppliers/SupplierNames.h"
 #include "support/TestEnv.h"
+#include "support/UserInput.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -14,6 +17,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTreeWidget>
 #include <QtTest>
@@ -183,7 +187,11 @@ private Q_SLOTS:
     void numberTakenMeanwhileIsRefused();
     void attachmentChoice();
     void productGridMenu();
-    void lookupsAndListsFollowChanges();
+    void enterInLookupBoxes_data();
+    void enterInLookupBoxes();
+    void enterElsewhereDoesNothing();
+    void lookupsLeaveTheModifyWindowAlone();
+    void listsFollowChanges();
     void closeLogsAndCounterSurvives();
 };
 
@@ -455,31 +463,107 @@ void TstContractEntry::productGridMenu()
     QCOMPARE(gridTexts(e.w), (QStringList{"第二行", "", "", "", "", ""}));
 }
 
-void TstContractEntry::lookupsAndListsFollowChanges()
+void TstContractEntry::enterInLookupBoxes_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<bool>("keypad");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("logged");
+    QTest::newRow("supplier, Return") << "组合框_供应商" << false << "五金" << "北方五金" << "操作|查询供应商名称|合同录入";
+    QTest::newRow("supplier, keypad") << "组合框_供应商" << true << "机电" << "华东机电有限公司"
+                                      << "操作|查询供应商名称|合同录入";
+    QTest::newRow("buyer, keypad") << "组合框_采购员" << true << "五" << "王五" << "操作|查询采购员|合同录入";
+    QTest::newRow("department, Return") << "组合框_申请部门" << false << "政" << "行政部" << "操作|查询申请部门|合同录入";
+    QTest::newRow("requester, Return") << "组合框_申请人" << false << "三" << "张三" << "操作|查询申请人|合同录入";
+    // No match clears the choice.
+    QTest::newRow("no match") << "组合框_申请部门" << false << "不存在" << "" << "操作|查询申请部门|合同录入";
+}
+
+void TstContractEntry::enterInLookupBoxes()
+{
+    QFETCH(QString, control);
+    QFETCH(bool, keypad);
+    QFETCH(QString, typed);
+    QFETCH(QString, chosen);
+    QFETCH(QString, logged);
+    Entry e;
+    const int logRows = e.env.logTriples().size();
+    QComboBox *c = box(e.w, control.toUtf8().constData());
+    const QStringList before = items(c);
+    QVERIFY(cgtest::typeText(c, typed));
+    QCOMPARE(c->currentText(), typed);
+    // Typing alone looks nothing up.
+    QCOMPARE(e.env.logTriples().size(), logRows);
+    QVERIFY(keypad ? cgtest::pressKeypadEnter(c) : cgtest::pressReturn(c));
+    QCOMPARE(c->currentText(), chosen);
+    QCOMPARE(e.env.logTriples().mid(logRows), QStringList{logged});
+    // Enter adds nothing to the list and presses no button.
+    QCOMPARE(items(c), before);
+    QCOMPARE(cgtest::messageTexts(), QStringList());
+    QCOMPARE(e.contractRows(), 0);
+    // The supplier brings its tax rate and payment terms.
+    if (control == QStringLiteral("组合框_供应商")) {
+        const bool north = chosen == QStringLiteral("北方五金");
+        QCOMPARE(box(e.w, "组合框_税率")->currentText(), north ? QStringLiteral("6%") : QStringLiteral("13%"));
+        QCOMPARE(box(e.w, "组合框_付款方式")->currentText(), north ? QStringLiteral("现金") : QStringLiteral("月结30天"));
+    }
+}
+
+void TstContractEntry::enterElsewhereDoesNothing()
 {
     Entry e;
-    const int logged = e.env.logTriples().size();
-    QComboBox *supplier = box(e.w, "组合框_供应商");
-    supplier->setEditText(QStringLiteral("五金"));
-    QTest::keyClick(supplier->lineEdit(), Qt::Key_Return);
-    QCOMPARE(supplier->currentText(), QStringLiteral("北方五金"));
-    QCOMPARE(box(e.w, "组合框_税率")->currentText(), QStringLiteral("6%"));
-    QCOMPARE(box(e.w, "组合框_付款方式")->currentText(), QStringLiteral("现金"));
+    box(e.w, "组合框_供应商")->setEditText(QStringLiteral("五金"));
+    const QStringList before = e.env.logTriples();
+    const QStringList terms = items(box(e.w, "组合框_付款方式"));
+    for (const char *name : {"编辑框_合同编号", "编辑框_制单日期", "日期框_生效日期", "日期框_失效日期", "组合框_付款方式",
+                             "组合框_税率", "编辑框_合同总金额", "编辑框_第一次付款", "高级表格_产品"}) {
+        QVERIFY2(cgtest::pressReturn(child<QWidget>(e.w, name)), name);
+        QVERIFY2(cgtest::pressKeypadEnter(child<QWidget>(e.w, name)), name);
+    }
+    // No lookup, no save (which would ask for the empty fields), no item.
+    QCOMPARE(e.env.logTriples(), before);
+    QCOMPARE(cgtest::messageTexts(), QStringList());
+    QCOMPARE(e.contractRows(), 0);
+    QCOMPARE(items(box(e.w, "组合框_付款方式")), terms);
+    QCOMPARE(box(e.w, "组合框_供应商")->currentText(), QStringLiteral("五金"));
+}
 
-    QComboBox *buyer = box(e.w, "组合框_采购员");
-    const QStringList buyers = items(buyer);
-    buyer->setEditText(QStringLiteral("五"));
-    QTest::keyClick(buyer->lineEdit(), Qt::Key_Enter);
-    QCOMPARE(buyer->currentText(), QStringLiteral("王五"));
-    // Enter adds nothing to the list.
-    QCOMPARE(items(buyer), buyers);
-    // No match clears the choice.
-    QComboBox *department = box(e.w, "组合框_申请部门");
-    department->setEditText(QStringLiteral("不存在"));
-    QTest::keyClick(department->lineEdit(), Qt::Key_Return);
-    QCOMPARE(department->currentText(), QString());
-    QCOMPARE(e.env.logTriples().mid(logged),
-             (QStringList{"操作|查询供应商名称|合同录入", "操作|查询采购员|合同录入", "操作|查询申请部门|合同录入"}));
+void TstContractEntry::lookupsLeaveTheModifyWindowAlone()
+{
+    // A lookup typed in the entry window never changes a contract being
+    // modified in the modify window at the same time.
+    Entry e;
+    e.fill({QStringLiteral("泵")});
+    clickSave(e.w);
+    QCOMPARE(e.contractRows(), 1);
+    QVERIFY(e.env.db().execute(QStringLiteral("update htb1 set 单据状态='未审核'")));
+    Windows::registerFactory(WindowKey::ContractQuery, CreateContractQueryWindow);
+    QPointer<ContractQueryWindow> query = qobject_cast<ContractQueryWindow *>(Windows::open(WindowKey::ContractQuery));
+    QVERIFY(query);
+    query->filter();
+    QCOMPARE(query->model()->rowCount(), 1);
+    query->list()->selectRow(0);
+    query->openModify();
+    QPointer<ContractChangeWindow> modify = query->changeWindow();
+    QVERIFY(modify);
+
+    QVERIFY(cgtest::typeText(box(e.w, "组合框_供应商"), QStringLiteral("五金")));
+    QVERIFY(cgtest::pressReturn(box(e.w, "组合框_供应商")));
+    QVERIFY(cgtest::typeText(box(e.w, "组合框_采购员"), QStringLiteral("五")));
+    QVERIFY(cgtest::pressReturn(box(e.w, "组合框_采购员")));
+    QCOMPARE(box(e.w, "组合框_供应商")->currentText(), QStringLiteral("北方五金"));
+    QCOMPARE(box(e.w, "组合框_采购员")->currentText(), QStringLiteral("王五"));
+    QCOMPARE(box(modify, "组合框_供应商")->currentText(), QStringLiteral("华东机电有限公司"));
+    QCOMPARE(box(modify, "组合框_采购员")->currentText(), QStringLiteral("李四"));
+    delete modify.data();
+    delete query.data();
+}
+
+void TstContractEntry::listsFollowChanges()
+{
+    Entry e;
+    QComboBox *supplier = box(e.w, "组合框_供应商");
 
     // New basic data and suppliers reach the open window; the typed text stays.
     supplier->setEditText(QStringLiteral("手输"));

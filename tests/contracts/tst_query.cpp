@@ -3,7 +3,9 @@
 #include "contracts/ContractChangeWindow.h"
 #include "contracts/ContractQuery.h"
 #include "contracts/ContractQueryWindow.h"
+#include "contracts/ResultPrompt.h"
 #include "support/TestEnv.h"
+#include "support/UserInput.h"
 #include "ui/Gates.h"
 #include "ui/Shell.h"
 
@@ -117,8 +119,14 @@ private Q_SLOTS:
     void productFilterAndFailingStatements();
     void openingRemembersColumnsAndFilters();
     void findMarksRowsOnly();
+    void enterInFilterAndFindControls_data();
+    void enterInFilterAndFindControls();
     void selectionMenuAndGates();
     void previewAndModifyRefusal();
+    void doubleClickNeedsTheModifyRight_data();
+    void doubleClickNeedsTheModifyRight();
+    void everyWayIntoAGatedActionAsksItsGate();
+    void resultPromptComesForwardWithNewLines();
     void closingWithAndWithoutChangeWindow();
     void fillCannotBeReentered();
     void largeListFromOneStatement();
@@ -300,7 +308,7 @@ void TstQuery::openingRemembersColumnsAndFilters()
     QCOMPARE(env.setting(QStringLiteral("查询"), QStringLiteral("合同字段类型")), QStringLiteral("税率"));
 
     // Enter in the condition filters; the day range includes both ends.
-    QTest::keyClick(child<QLineEdit>(w, QStringLiteral("编辑框_条件")), Qt::Key_Return);
+    QVERIFY(cgtest::pressReturn(child<QLineEdit>(w, QStringLiteral("编辑框_条件"))));
     QCOMPARE(shown(w->model()), QStringList({"X|阀|" + id(x2), "|泵|" + id(x2)}));
     QCOMPARE(countText(w), QStringLiteral("过滤出：1 份合同"));
     QVERIFY(child<QPushButton>(w, QStringLiteral("按钮_过滤"))->isEnabled());
@@ -353,7 +361,7 @@ void TstQuery::findMarksRowsOnly()
     // Another column; then an empty text clears every mark.
     findField->setCurrentText(QStringLiteral("合同编号"));
     child<QLineEdit>(w, QStringLiteral("编辑框_查找条件"))->setText(QStringLiteral("F1"));
-    QTest::keyClick(child<QLineEdit>(w, QStringLiteral("编辑框_查找条件")), Qt::Key_Return);
+    QVERIFY(cgtest::pressReturn(child<QLineEdit>(w, QStringLiteral("编辑框_查找条件"))));
     QVERIFY(!w->model()->isHighlighted(0));
     QVERIFY(w->model()->isHighlighted(1));
     child<QLineEdit>(w, QStringLiteral("编辑框_查找条件"))->clear();
@@ -366,6 +374,50 @@ void TstQuery::findMarksRowsOnly()
     QVERIFY(w->model()->isHighlighted(0));
     w->filter();
     QVERIFY(!w->model()->isHighlighted(0));
+}
+
+void TstQuery::enterInFilterAndFindControls_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<bool>("keypad");
+    QTest::addColumn<bool>("filters");
+    for (const char *c : {"日期框_起始", "日期框_终止", "组合框_编号名称", "编辑框_条件"}) {
+        QTest::addRow("%s, Return", c) << QString::fromUtf8(c) << false << true;
+        QTest::addRow("%s, keypad", c) << QString::fromUtf8(c) << true << true;
+    }
+    for (const char *c : {"组合框_查找名称", "编辑框_查找条件"}) {
+        QTest::addRow("%s, Return", c) << QString::fromUtf8(c) << false << false;
+        QTest::addRow("%s, keypad", c) << QString::fromUtf8(c) << true << false;
+    }
+}
+
+void TstQuery::enterInFilterAndFindControls()
+{
+    QFETCH(QString, control);
+    QFETCH(bool, keypad);
+    QFETCH(bool, filters);
+    Env env;
+    addLine(env, QStringLiteral("X"), QStringLiteral("泵"), QStringLiteral("2024-03-01"));
+    const qint64 x2 = addLine(env, QStringLiteral("X"), QStringLiteral("阀"), QStringLiteral("2024-03-15"));
+    ContractQueryWindow *w = openQueryWindow();
+    if (!filters) {
+        w->filter();
+        child<QLineEdit>(w, QStringLiteral("编辑框_查找条件"))->setText(QStringLiteral("泵"));
+    }
+    const int logged = env.logTriples().size();
+    QWidget *c = child<QWidget>(w, control);
+    QVERIFY(keypad ? cgtest::pressKeypadEnter(c) : cgtest::pressReturn(c));
+    QCOMPARE(MessageSeam::shown().size(), 0);
+    if (filters) {
+        QCOMPARE(shown(w->model()), QStringList({"X|阀|" + id(x2), "|泵|" + id(x2)}));
+        QCOMPARE(countText(w), QStringLiteral("过滤出：1 份合同"));
+        QCOMPARE(env.logTriples().mid(logged), QStringList{"操作|查询合同|合同查询"});
+    } else {
+        // Find marks the line; nothing is queried or logged.
+        QVERIFY(!w->model()->isHighlighted(0));
+        QVERIFY(w->model()->isHighlighted(1));
+        QCOMPARE(env.logTriples().mid(logged), QStringList());
+    }
 }
 
 void TstQuery::selectionMenuAndGates()
@@ -453,6 +505,131 @@ void TstQuery::previewAndModifyRefusal()
     QCOMPARE(cgtest::messageTexts(), QStringList({"不能直接修改已审核的数据，请反审核后再修改！"}));
     QCOMPARE(MessageSeam::shown().at(0).icon, MsgIcon::Information);
     QVERIFY(!w->changeWindow());
+}
+
+// A real double-click on the list row.
+void doubleClickRow(ContractQueryWindow *w, int row)
+{
+    QWidget *viewport = w->list()->viewport();
+    const QPoint at = w->list()->visualRect(w->model()->index(row, ListColumn::Product)).center();
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
+    QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
+}
+
+void TstQuery::doubleClickNeedsTheModifyRight_data()
+{
+    QTest::addColumn<bool>("granted");
+    QTest::addColumn<QString>("state");
+    QTest::newRow("without the right") << false << "未审核";
+    QTest::newRow("without the right, audited") << false << "已审核";
+    QTest::newRow("with the right") << true << "未审核";
+    QTest::newRow("with the right, audited") << true << "已审核";
+}
+
+void TstQuery::doubleClickNeedsTheModifyRight()
+{
+    QFETCH(bool, granted);
+    QFETCH(QString, state);
+    Env env;
+    env.addUser(QStringLiteral("王五"), QStringLiteral("pw"),
+                granted ? QStringList{QStringLiteral("修改")} : QStringList{QStringLiteral("变更")});
+    env.loginAs(QStringLiteral("王五"));
+    ApplyPermissions();
+    addLine(env, QStringLiteral("D1"), QStringLiteral("甲"), QStringLiteral("2024-03-05"), state);
+    addLine(env, QStringLiteral("D1"), QStringLiteral("乙"), QStringLiteral("2024-03-05"), state);
+    ContractQueryWindow *w = openQueryWindow();
+    w->filter();
+    const int logged = env.logTriples().size();
+    // On the continuation row: the contract of the row is opened.
+    doubleClickRow(w, 1);
+    QCOMPARE(w->currentRow(), 1);
+    const bool audited = state == QStringLiteral("已审核");
+    if (!granted) {
+        // The closed gate shows nothing, as its disabled menu entry does.
+        QVERIFY(!w->changeWindow());
+        QCOMPARE(MessageSeam::shown().size(), 0);
+        QCOMPARE(env.logTriples().mid(logged), QStringList());
+    } else if (audited) {
+        QVERIFY(!w->changeWindow());
+        QCOMPARE(MessageSeam::shown().size(), 1);
+        QCOMPARE(MessageSeam::shown().at(0).text, QStringLiteral("不能直接修改已审核的数据，请反审核后再修改！"));
+        QCOMPARE(MessageSeam::shown().at(0).title, QStringLiteral("系统提示"));
+        QCOMPARE(MessageSeam::shown().at(0).icon, MsgIcon::Information);
+    } else {
+        QVERIFY(w->changeWindow());
+        QCOMPARE(w->changeWindow()->windowTitle(), QStringLiteral("砚禾澄屿合同管理系统--合同修改"));
+        QCOMPARE(env.logTriples().mid(logged), QStringList{"开始|打开合同修改窗口|合同修改"});
+        QCOMPARE(MessageSeam::shown().size(), 0);
+    }
+}
+
+void TstQuery::everyWayIntoAGatedActionAsksItsGate()
+{
+    // A clerk with none of the list's rights.
+    Env env;
+    env.addUser(QStringLiteral("王五"), QStringLiteral("pw"), {});
+    env.loginAs(QStringLiteral("王五"));
+    ApplyPermissions();
+    addLine(env, QStringLiteral("E1"), QStringLiteral("甲"), QStringLiteral("2024-03-05"), QStringLiteral("未审核"));
+    addLine(env, QStringLiteral("E2"), QStringLiteral("乙"), QStringLiteral("2024-03-05"), QStringLiteral("已审核"));
+    int exported = 0;
+    ContractQueryWindow::setExportHandler([&exported](ContractQueryWindow *) { ++exported; });
+    ContractQueryWindow *w = openQueryWindow();
+    w->filter();
+    selectRows(w, {0, 1});
+    const QStringList before = shown(w->model());
+    const int logged = env.logTriples().size();
+    const std::pair<const char *, std::function<void()>> ways[] = {
+        {"变更", [w] { w->openChange(); }},   {"修改", [w] { w->openModify(); }},
+        {"删除", [w] { w->deleteSelected(); }}, {"审核", [w] { w->auditSelected(); }},
+        {"反审", [w] { w->unauditSelected(); }},
+        {"导出", [w] { child<QPushButton>(w, QStringLiteral("按钮_导出"))->click(); }}};
+    for (const auto &[what, way] : ways) {
+        MessageSeam::setNextAnswer(QMessageBox::Yes);
+        way();
+        QVERIFY2(!w->changeWindow(), what);
+        QVERIFY2(MessageSeam::shown().isEmpty(), what);
+    }
+    ContractQueryWindow::setExportHandler({});
+    QCOMPARE(exported, 0);
+    QVERIFY(!ResultPrompt::window());
+    QCOMPARE(shown(w->model()), before);
+    QCOMPARE(env.logTriples().mid(logged), QStringList());
+    QCOMPARE(env.rows(QStringLiteral("select 合同编号,单据状态 from ") + table() + QStringLiteral(" order by id")),
+             QList<QStringList>({{"E1", "未审核"}, {"E2", "已审核"}}));
+}
+
+void TstQuery::resultPromptComesForwardWithNewLines()
+{
+    Env env;
+    addLine(env, QStringLiteral("R1"), QStringLiteral("甲"), QStringLiteral("2024-03-05"), QStringLiteral("未审核"));
+    addLine(env, QStringLiteral("R2"), QStringLiteral("乙"), QStringLiteral("2024-03-05"), QStringLiteral("未审核"));
+    ContractQueryWindow *w = openQueryWindow();
+    w->filter();
+    selectRows(w, {0, 1});
+    w->auditSelected();
+    QPointer<ResultPromptWindow> prompt = ResultPrompt::window();
+    QVERIFY(prompt);
+    QTRY_COMPARE(QApplication::activeWindow(), prompt.data());
+
+    // The user goes back to the list; the next batch's lines bring the
+    // prompt forward again.
+    QVERIFY(cgtest::focus(w->list()));
+    QCOMPARE(QApplication::activeWindow(), w);
+    w->unauditSelected();
+    QCOMPARE(ResultPrompt::window(), prompt.data());
+    QCOMPARE(prompt->lines().size(), 4);
+    QTRY_COMPARE(QApplication::activeWindow(), prompt.data());
+
+    // Also from the task bar.
+    prompt->showMinimized();
+    QVERIFY(cgtest::focus(w->list()));
+    w->auditSelected();
+    QVERIFY(!prompt->isMinimized());
+    QVERIFY(prompt->isVisible());
+    QTRY_COMPARE(QApplication::activeWindow(), prompt.data());
+    QCOMPARE(prompt->lines().size(), 6);
+    delete prompt.data();
 }
 
 void TstQuery::closingWithAndWithoutChangeWindow()

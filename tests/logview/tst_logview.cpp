@@ -7,6 +7,7 @@
 #include "logview/SystemLogWindow.h"
 #include "spreadsheet/WorkbookProbe.h"
 #include "support/TestEnv.h"
+#include "support/UserInput.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -149,15 +150,17 @@ void TstLogView::openingAndFilters()
     QCOMPARE(t.count(), QStringLiteral(" 共计：2条"));
     // A quote is a character like any other; Enter in the condition filters.
     t.setCondition(QStringLiteral("用户"), QStringLiteral("O'B"));
-    QTest::keyClick(child<QLineEdit>(t.w, "编辑框_条件"), Qt::Key_Return);
+    QVERIFY(cgtest::pressReturn(child<QLineEdit>(t.w, "编辑框_条件")));
     QCOMPARE(t.descriptions(), QStringList({"中间"}));
-    // Enter in a date picker filters as well (the key reaches the picker's
-    // own line edit, which has the focus).
+    // Enter in either date picker filters as well: the picker has the
+    // focus, and a date typed into it counts.
     t.setRange(QDate(2035, 5, 15), QDate(2035, 5, 20));
     t.setCondition(QString(), QString());
-    QLineEdit *dateText = child<QDateEdit>(t.w, "日期框_终止")->findChild<QLineEdit *>();
-    QTest::keyClick(dateText, Qt::Key_Return);
+    QVERIFY(cgtest::pressKeypadEnter(child<QDateEdit>(t.w, "日期框_终止")));
     QCOMPARE(t.descriptions(), QStringList({"中间", "终止日"}));
+    t.setRange(QDate(2035, 5, 10), QDate(2035, 5, 15));
+    QVERIFY(cgtest::pressReturn(child<QDateEdit>(t.w, "日期框_起始")));
+    QCOMPARE(t.descriptions(), QStringList({"中间", "起始日"}));
     t.setRange(QDate(2035, 5, 10), QDate(2035, 5, 20));
     // An empty condition, or no column, asks by date only.
     t.setCondition(QStringLiteral("用户"), QString());

@@ -2,6 +2,7 @@
 #include "masterdata/BasicData.h"
 #include "masterdata/BasicDataWindow.h"
 #include "support/TestEnv.h"
+#include "support/UserInput.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -79,7 +80,7 @@ void typeAndAdd(QWidget *w, const QString &value, bool viaEnter = false)
     auto *edit = child<QLineEdit>(w, QStringLiteral("编辑框_数据"));
     edit->setText(value);
     if (viaEnter)
-        QTest::keyClick(edit, Qt::Key_Return);
+        QVERIFY(cgtest::pressReturn(edit));
     else
         child<QPushButton>(w, QStringLiteral("按钮_添加"))->click();
 }

@@ -8,6 +8,7 @@
 #include "suppliers/SupplierQueryWindow.h"
 #include "ui/Gates.h"
 #include "ui/Shell.h"
+#include "support/UserInput.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -73,9 +74,11 @@ void act(SupplierQueryWindow *w, const QString &name, const QString &caption)
 
 QString countText(QWidget *w) { return child<QLabel>(w, QStringLiteral("标签_统计"))->text(); }
 
-void pressEnter(QComboBox *box)
+// Types the fragment into the box and presses Enter, as a user does.
+void typeAndEnter(QComboBox *box, const QString &fragment, bool keypad = false)
 {
-    QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+    QVERIFY(cgtest::typeText(box, fragment));
+    QVERIFY(keypad ? cgtest::pressKeypadEnter(box) : cgtest::pressReturn(box));
 }
 
 class Env : public kit::Env {
@@ -101,6 +104,7 @@ private Q_SLOTS:
     void exportReadBack();
     void fillCannotBeReentered();
     void gatesAndClosing();
+    void everyWayIntoAGatedActionAsksItsGate();
 };
 
 void TstSupplierQuery::queryByFragment()
@@ -159,8 +163,7 @@ void TstSupplierQuery::namesReachEveryOpenSupplierComboBox()
     // Enter in the query window's box finds by fragment in every box; the
     // name found wins over a longer one that begins with it.
     const int logged = env.logTriples().size();
-    names->setEditText(QStringLiteral("达"));
-    pressEnter(names);
+    typeAndEnter(names, QStringLiteral("达"));
     QCOMPARE(names->currentText(), QStringLiteral("宏达五金"));
     QCOMPARE(supplier->currentText(), QStringLiteral("宏达五金"));
     QCOMPARE(w->model()->rowCount(), 0);
@@ -168,20 +171,17 @@ void TstSupplierQuery::namesReachEveryOpenSupplierComboBox()
     // With 宏达五金 gone (the boxes not refreshed yet), "达" finds 宏达: the
     // item equal to it is chosen, not 宏达五金 above it.
     QVERIFY(env.db().execute(QStringLiteral("delete from gysb where 名称='宏达五金'")));
-    names->setEditText(QStringLiteral("达"));
-    pressEnter(names);
+    typeAndEnter(names, QStringLiteral("达"));
     QCOMPARE(supplier->currentText(), QStringLiteral("宏达"));
     QCOMPARE(names->currentText(), QStringLiteral("宏达"));
     // No match: nothing selected anywhere, never the first supplier.
-    names->setEditText(QStringLiteral("不存在的"));
-    pressEnter(names);
+    typeAndEnter(names, QStringLiteral("不存在的"), true);
     QCOMPARE(supplier->currentIndex(), -1);
     QCOMPARE(supplier->currentText(), QString());
     QCOMPARE(names->currentIndex(), -1);
 
     // Enter in the contract window's box finds there and here as well.
-    supplier->setEditText(QStringLiteral("华夏"));
-    pressEnter(supplier);
+    typeAndEnter(supplier, QStringLiteral("华夏"));
     QCOMPARE(supplier->currentText(), QStringLiteral("华夏电气"));
     QCOMPARE(names->currentText(), QStringLiteral("华夏电气"));
 }
@@ -362,6 +362,55 @@ void TstSupplierQuery::gatesAndClosing()
     QTRY_VERIFY(!change);
     QCOMPARE(env.logSince(logged), (QStringList{QStringLiteral("结束|关闭供应商查询窗口|供应商查询"),
                                                 QStringLiteral("结束|关闭供应商变更窗口|供应商变更")}));
+}
+
+void TstSupplierQuery::everyWayIntoAGatedActionAsksItsGate()
+{
+    // A clerk with none of the list's rights.
+    Env env(QStringLiteral("查询员"));
+    env.addUser(QStringLiteral("查询员"), QStringLiteral("pw"), {});
+    ApplyPermissions();
+    SupplierQueryWindow *w = openQuery();
+    search(w, QString());
+    const QStringList before = listed(w);
+    const int logged = env.logTriples().size();
+
+    // A double-click on an unaudited row opens nothing and says nothing:
+    // the gate is the disabled menu entry, as for the menu.
+    const int row = rowOf(w, QStringLiteral("华夏电气"));
+    const QPoint at = w->list()->visualRect(w->model()->index(row, 1)).center();
+    QTest::mouseClick(w->list()->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(w->list()->viewport(), Qt::LeftButton, {}, at);
+    QCOMPARE(w->currentRow(), row);
+    QVERIFY(!w->changeWindow());
+
+    // Nor does any other way into the closed actions.
+    const std::pair<const char *, std::function<void()>> ways[] = {
+        {"修改", [w] { w->openModify(); }},   {"双击", [w, row] { w->modifyRow(row); }},
+        {"变更", [w] { w->openChange(); }},   {"删除", [w] { w->deleteSelected(); }},
+        {"审核", [w] { w->auditSelected(); }}, {"反审", [w] { w->unauditSelected(); }},
+        {"导出", [w] { w->exportList(); }}};
+    for (const auto &[what, way] : ways) {
+        MessageSeam::setNextAnswer(QMessageBox::Yes);
+        way();
+        QVERIFY2(!w->changeWindow(), what);
+        QVERIFY2(MessageSeam::shown().isEmpty(), what);
+    }
+    QCOMPARE(FileDialogs::captions(), QStringList());
+    QCOMPARE(listed(w), before);
+    QCOMPARE(env.logSince(logged), QStringList());
+    QCOMPARE(env.rows(QStringLiteral("select 单据状态 from gysb where 名称='华夏电气'")), QList<QStringList>{{QStringLiteral("未审核")}});
+
+    // The same double-click with the right opens the modify window.
+    env.addUser(QStringLiteral("修改员"), QStringLiteral("pw"), {QStringLiteral("修改")});
+    env.loginAs(QStringLiteral("修改员"));
+    Gates::clear();
+    ApplyPermissions();
+    QTest::mouseDClick(w->list()->viewport(), Qt::LeftButton, {}, at);
+    QVERIFY(w->changeWindow());
+    QCOMPARE(w->changeWindow()->mode(), SupplierEditMode::Modify);
+    QCOMPARE(w->changeWindow()->remembered().name, QStringLiteral("华夏电气"));
+    QVERIFY(MessageSeam::shown().isEmpty());
 }
 
 QTEST_MAIN(TstSupplierQuery)

@@ -4,6 +4,7 @@
 #include "data/Permissions.h"
 #include "ui/Gates.h"
 #include "support/TestEnv.h"
+#include "support/UserInput.h"
 #include "users/UserManagementWindow.h"
 #include "users/Users.h"
 
@@ -225,7 +226,7 @@ void TstUsers::addUserStoresRightsAndLetsHimLogIn()
     box(nu, QStringLiteral("选择框_用户管理"))->setChecked(true);
 
     edit(nu, QStringLiteral("编辑框_用户名"))->setText(QStringLiteral("李四"));
-    QTest::keyClick(edit(nu, QStringLiteral("编辑框_确认密码")), Qt::Key_Return);   // Enter adds
+    QVERIFY(cgtest::pressReturn(edit(nu, QStringLiteral("编辑框_确认密码"))));   // Enter adds
     expectMessage(QStringLiteral("添加成功"), MsgIcon::Information);
     QVERIFY(!sub(w, QStringLiteral("新增用户窗口")));
     QCOMPARE(listedNames(w), (QStringList{QStringLiteral("admin"), QStringLiteral("李四")}));
@@ -429,7 +430,7 @@ void TstUsers::passwordOfOwnAccountNeedsOldPassword()
     oldBox->setText(QStringLiteral("old"));
     newBox->setText(QStringLiteral("新密码"));
     confirm->setText(QStringLiteral("新密码"));
-    QTest::keyClick(edit(pw, QStringLiteral("编辑框_用户名")), Qt::Key_Return);   // Enter in the name box
+    QVERIFY(cgtest::pressKeypadEnter(edit(pw, QStringLiteral("编辑框_用户名"))));   // Enter in the name box
     expectMessage(QStringLiteral("修改成功"), MsgIcon::Information);
     QVERIFY(!sub(w, QStringLiteral("密码修改窗口")));
     QVERIFY(VerifyPassword(Ctx().db(), QStringLiteral("李四"), QStringLiteral("新密码")));
