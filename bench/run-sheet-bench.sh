@@ -54,6 +54,8 @@ printf '%-34s %9s ms %11s ms %10s   (other: openpyxl read-only, %s cells; goal <
   "import (read every cell)" "$read_ms" "$py_ms" "$(ratio "$read_ms" "$py_ms")" "$(value openpyxl_cells "$work/openpyxl.txt")"
 printf '%-34s %9s ms %11s ms %10s   (processor time, steadier on a shared machine; goal <= 0.10)\n' \
   "import, processor time" "$read_cpu_ms" "$py_cpu_ms" "$(ratio "$read_cpu_ms" "$py_cpu_ms")"
+printf '%-34s %9s ms  (%s)\n' "import of slow styles and sheets" "$(value slow_parts_ms "$work/ours.txt")" \
+  "$(value slow_parts "$work/ours.txt")"
 printf '%-34s %9s kB (export), %s kB (import), before: %s kB\n' "peak memory" \
   "$(value export_peak_kb "$work/ours.txt")" "$(value read_peak_kb "$work/ours.txt")" "$(value base_kb "$work/ours.txt")"
 echo
