@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QHash>
+#include <QStringDecoder>
 #include <QTime>
 #include <QUrl>
 
@@ -398,6 +399,39 @@ struct ExpatRun {
     }
 };
 
+// Parts in the Chinese national encodings (GBK and the encodings it
+// extends or that extend it) are decoded by Qt; a byte sequence that is no
+// character of the encoding stops the part. Four-byte GB18030 sequences
+// cannot be told apart by their first byte, so they count as damage too.
+int XMLCALL convertGb(void *data, const char *s)
+{
+    auto *decoder = static_cast<QStringDecoder *>(data);
+    const QString c = decoder->decode(QByteArrayView(s, 2));
+    if (decoder->hasError() || c.size() != 1 || c.at(0).isSurrogate() || c.at(0) == QChar::ReplacementCharacter)
+        return -1;
+    return c.at(0).unicode();
+}
+
+void XMLCALL releaseGb(void *data) { delete static_cast<QStringDecoder *>(data); }
+
+int XMLCALL onUnknownEncoding(void *, const XML_Char *name, XML_Encoding *info)
+{
+    const QByteArray encoding = QByteArray(name).toUpper();
+    if (encoding != "GBK" && encoding != "GB2312" && encoding != "CP936" && encoding != "GB18030")
+        return XML_STATUS_ERROR;
+    auto decoder = std::make_unique<QStringDecoder>("GB18030", QStringDecoder::Flag::Stateless);
+    if (!decoder->isValid())
+        return XML_STATUS_ERROR;
+    for (int b = 0; b < 0x80; ++b)
+        info->map[b] = b;
+    for (int b = 0x80; b < 0x100; ++b)
+        info->map[b] = b == 0x80 || b == 0xFF ? -1 : -2;
+    info->data = decoder.release();
+    info->convert = &convertGb;
+    info->release = &releaseGb;
+    return XML_STATUS_OK;
+}
+
 // "worksheets/sheet1.xml" seen from "xl" -> "xl/worksheets/sheet1.xml".
 QString resolvePart(const QString &baseDir, const QString &target)
 {
@@ -632,6 +666,7 @@ private:
         XML_SetElementHandler(parser.get(), &ExpatRun::onStart, &ExpatRun::onEnd);
         XML_SetCharacterDataHandler(parser.get(), &ExpatRun::onCharacters);
         XML_SetStartDoctypeDeclHandler(parser.get(), &ExpatRun::onDoctype);
+        XML_SetUnknownEncodingHandler(parser.get(), &onUnknownEncoding, nullptr);
 
         bool parsed = true;
         for (;;) {

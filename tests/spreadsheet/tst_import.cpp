@@ -5,6 +5,7 @@
 #include "ui/Seams.h"
 #include "ui/SpreadsheetImport.h"
 
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
@@ -199,6 +200,17 @@ void TestImport::xmlAsWriterMayPutIt()
     result = read(bytes);
     QVERIFY2(result.ok(), qPrintable(result.detail));
     QCOMPARE(result.rows, expected);
+    // Also in GBK, as some Chinese programs write it; a byte pair that is no
+    // GBK character is damage.
+    QStringEncoder gbk("GBK");
+    const QByteArray gbkSheet = gbk.encode(QString::fromUtf8(sheet("<?xml version=\"1.0\" encoding=\"GBK\"?>\r\n", rows)));
+    QVERIFY(!gbk.hasError());
+    result = read(gbkSheet);
+    QVERIFY2(result.ok(), qPrintable(result.detail));
+    QCOMPARE(result.rows, expected);
+    QByteArray badGbk = gbkSheet;
+    badGbk.replace(QByteArray(gbk.encode(QStringLiteral("标题"))), QByteArray("\x81\x20\x81\x20"));
+    QCOMPARE(read(badGbk).status, ReadStatus::Damaged);
 
     for (const QByteArray &broken :
          {QByteArray("<x:row r=\"2\"><x:c t=\"inlineStr\"><x:is><x:t>&nbsp;</x:t></x:is></x:c></x:row>"),
