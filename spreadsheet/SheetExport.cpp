@@ -21,6 +21,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -48,15 +49,16 @@ constexpr int kMaxColumns = 16384;
 // "@", bold, thin borders RGB 197,197,197, fill RGB 229,249,249), style 2
 // a data cell (text format only). Width 20 is stored with Excel's cell
 // padding, the way Excel itself stores a width of 20 characters.
-const char kContentTypes[] =
+const char kContentTypesStart[] =
     R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)" "\n"
     R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
     R"(<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>)"
     R"(<Default Extension="xml" ContentType="application/xml"/>)"
     R"(<Override PartName="/xl/workbook.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml"/>)"
-    R"(<Override PartName="/xl/worksheets/sheet1.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml"/>)"
-    R"(<Override PartName="/xl/styles.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml"/>)"
-    R"(</Types>)";
+    R"(<Override PartName="/xl/styles.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml"/>)";
+const char kContentTypesSheet[] =
+    R"(<Override PartName="/xl/worksheets/sheet%1.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml"/>)";
+const char kContentTypesEnd[] = R"(</Types>)";
 const char kRootRels[] =
     R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)" "\n"
     R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
@@ -65,13 +67,16 @@ const char kRootRels[] =
 const char kWorkbookStart[] =
     R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)" "\n"
     R"(<workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships">)"
-    R"(<bookViews><workbookView/></bookViews><sheets><sheet name=")";
-const char kWorkbookEnd[] = R"(" sheetId="1" r:id="rId1"/></sheets></workbook>)";
-const char kWorkbookRels[] =
+    R"(<bookViews><workbookView/></bookViews><sheets>)";
+const char kWorkbookSheet[] = R"(<sheet name="%1" sheetId="%2" r:id="rId%2"/>)";
+const char kWorkbookEnd[] = R"(</sheets></workbook>)";
+const char kWorkbookRelsStart[] =
     R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)" "\n"
-    R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
-    R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet" Target="worksheets/sheet1.xml"/>)"
-    R"(<Relationship Id="rId2" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles" Target="styles.xml"/>)"
+    R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)";
+const char kWorkbookRelsSheet[] =
+    R"(<Relationship Id="rId%1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet" Target="worksheets/sheet%1.xml"/>)";
+const char kWorkbookRelsEnd[] =
+    R"(<Relationship Id="rId%1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles" Target="styles.xml"/>)"
     R"(</Relationships>)";
 const char kStyles[] =
     R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)" "\n"
@@ -305,9 +310,64 @@ void putCell(XmlBuffer &out, const QByteArray &letters, qint64 row, char style, 
 
 ExportResult failure(ExportStatus status, const QString &detail) { return {status, detail}; }
 
-// A new empty file next to the target, under a name nobody uses.
-QString reserveTempFile(const QFileInfo &target, QString *error)
+// Whether a failure of the system means "not allowed to write there":
+// the file's or the folder's permissions, a read-only file or medium.
+bool isDenied(int code)
 {
+#ifdef Q_OS_WIN
+    return code == ERROR_ACCESS_DENIED || code == ERROR_WRITE_PROTECT;
+#else
+    return code == EACCES || code == EPERM || code == EROFS;
+#endif
+}
+
+int lastError()
+{
+#ifdef Q_OS_WIN
+    return int(GetLastError());
+#else
+    return errno;
+#endif
+}
+
+// Opens an existing file for writing without changing it: 0 when that
+// works, otherwise the system's error.
+int openForWriting(const QString &path)
+{
+#ifdef Q_OS_WIN
+    const HANDLE h = CreateFileW(reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(path).utf16()), GENERIC_WRITE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return lastError();
+    CloseHandle(h);
+    return 0;
+#else
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    ::close(fd);
+    return 0;
+#endif
+}
+
+// False when the folder exists but this user may not create files in it.
+bool folderWritable(const QString &folder)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(folder);
+    return true;  // the temporary file tells
+#else
+    return ::faccessat(AT_FDCWD, QFile::encodeName(folder).constData(), W_OK | X_OK, AT_EACCESS) == 0
+        || !isDenied(errno);
+#endif
+}
+
+// A new empty file next to the target, under a name nobody uses. *denied
+// tells whether the folder refused it.
+QString reserveTempFile(const QFileInfo &target, QString *error, bool *denied)
+{
+    *denied = false;
     const QString stem = target.absolutePath() + QStringLiteral("/.~") + target.fileName() + u'.';
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QString name =
@@ -315,7 +375,9 @@ QString reserveTempFile(const QFileInfo &target, QString *error)
         QFile file(name);
         if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
             return name;
+        const int code = lastError();
         if (!QFileInfo::exists(name)) {
+            *denied = isDenied(code);
             *error = name + QStringLiteral(": ") + file.errorString();
             return QString();
         }
@@ -341,6 +403,29 @@ bool replaceFile(const QString &from, const QString &to, QString *error)
     return false;
 #endif
 }
+
+// Where a target resolves to: writing through a link writes the file it
+// points to.
+QFileInfo resolvedTarget(const QString &path)
+{
+    QFileInfo target(path);
+    if (target.isSymLink() && target.exists())
+        target = QFileInfo(target.canonicalFilePath());
+    return target;
+}
+
+ExportStatus targetStatus(const QFileInfo &target)
+{
+    if (target.exists()) {
+        if (target.isDir())
+            return ExportStatus::FileInUse;
+        if (const int code = openForWriting(target.filePath()))
+            return isDenied(code) ? ExportStatus::ReadOnlyFile : ExportStatus::FileInUse;
+    }
+    return folderWritable(target.absolutePath()) ? ExportStatus::Ok : ExportStatus::ReadOnlyFolder;
+}
+
+std::atomic<qint64> g_rowsPerSheet{kMaxDataRows};
 
 struct RunningGuard {
     ~RunningGuard() { g_running = false; }
@@ -393,18 +478,40 @@ bool flushIfFull(XmlBuffer &out, PackageWriter &zip)
     return ok;
 }
 
-QByteArray workbookXml(const QString &sheetName)
+// The parts that name the sheets: content types, workbook and its
+// relationships. Sheet i (from 1) is xl/worksheets/sheet<i>.xml.
+QByteArray contentTypesXml(int sheets)
 {
-    XmlBuffer name(64);
-    name.putCellText(sheetName);
-    return QByteArray(kWorkbookStart) + QByteArray(name.data(), name.size()) + kWorkbookEnd;
+    QByteArray xml(kContentTypesStart);
+    for (int i = 1; i <= sheets; ++i)
+        xml += QByteArray(kContentTypesSheet).replace("%1", QByteArray::number(i));
+    return xml + kContentTypesEnd;
+}
+
+QByteArray workbookXml(const QStringList &names)
+{
+    QByteArray xml(kWorkbookStart);
+    for (int i = 1; i <= names.size(); ++i)
+        xml += QByteArray(kWorkbookSheet)
+                   .replace("%1", names.at(i - 1).toHtmlEscaped().toUtf8())
+                   .replace("%2", QByteArray::number(i));
+    return xml + kWorkbookEnd;
+}
+
+QByteArray workbookRelsXml(int sheets)
+{
+    QByteArray xml(kWorkbookRelsStart);
+    for (int i = 1; i <= sheets; ++i)
+        xml += QByteArray(kWorkbookRelsSheet).replace("%1", QByteArray::number(i));
+    return xml + QByteArray(kWorkbookRelsEnd).replace("%1", QByteArray::number(sheets + 1));
 }
 
 // Writes a whole package into fileName: the fixed parts, the workbook
-// naming its one sheet, the styles, and the worksheet whose XML `sheet`
-// puts into the buffer (handing full pieces to the package as it goes).
-ExportResult writePackage(const QString &fileName, const QString &sheetName, const char *styles,
-                          const std::function<bool(XmlBuffer &, PackageWriter &)> &sheet)
+// naming its sheets, the styles, and each worksheet, whose XML
+// `sheet(index, …)` puts into the buffer (handing full pieces to the
+// package as it goes).
+ExportResult writePackage(const QString &fileName, const QStringList &sheetNames, const char *styles,
+                          const std::function<bool(int, XmlBuffer &, PackageWriter &)> &sheet)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
@@ -415,19 +522,26 @@ ExportResult writePackage(const QString &fileName, const QString &sheetName, con
     const auto writeFailed = [&] {
         return failure(ExportStatus::WriteFailed, file.errorString() + QStringLiteral(", ") + zip.error());
     };
-    if (!zip.writePart("[Content_Types].xml", kContentTypes) || !zip.writePart("_rels/.rels", kRootRels)
-        || !zip.writePart("xl/workbook.xml", workbookXml(sheetName))
-        || !zip.writePart("xl/_rels/workbook.xml.rels", kWorkbookRels)
+    const int sheets = int(sheetNames.size());
+    if (!zip.writePart("[Content_Types].xml", contentTypesXml(sheets)) || !zip.writePart("_rels/.rels", kRootRels)
+        || !zip.writePart("xl/workbook.xml", workbookXml(sheetNames))
+        || !zip.writePart("xl/_rels/workbook.xml.rels", workbookRelsXml(sheets))
         || !zip.writePart("xl/styles.xml", QByteArray(styles)))
         return writeFailed();
-    if (!zip.beginPart("xl/worksheets/sheet1.xml"))
-        return writeFailed();
     XmlBuffer out(kChunk + 64 * 1024);
-    out.put(kSheetStart);
-    if (!sheet(out, zip))
-        return writeFailed();
-    out.put(kSheetEnd);
-    if (!zip.write(out.data(), out.size()) || !zip.endPart() || !zip.close())
+    for (int i = 0; i < sheets; ++i) {
+        const QByteArray name = "xl/worksheets/sheet" + QByteArray::number(i + 1) + ".xml";
+        if (!zip.beginPart(name.constData()))
+            return writeFailed();
+        out.clear();
+        out.put(kSheetStart);
+        if (!sheet(i, out, zip))
+            return writeFailed();
+        out.put(kSheetEnd);
+        if (!zip.write(out.data(), out.size()) || !zip.endPart())
+            return writeFailed();
+    }
+    if (!zip.close())
         return writeFailed();
     if (!file.flush())
         return writeFailed();
@@ -440,23 +554,32 @@ ExportResult writePackage(const QString &fileName, const QString &sheetName, con
     return {};
 }
 
+// The list on as many worksheets as its rows need, each with the title row
+// and at most `perSheet` rows below it.
 ExportResult writeList(const QString &fileName, const QStringList &titles, const RowSource &rows,
-                       const ExportProgress &progress)
+                       const ExportProgress &progress, qint64 perSheet)
 {
-    return writePackage(fileName, QStringLiteral("Sheet1"), kStyles, [&](XmlBuffer &out, PackageWriter &zip) {
-        const int columns = int(titles.size());
-        QList<QByteArray> letters;
-        for (int c = 0; c < columns; ++c)
-            letters << columnName(c);
+    const int sheets = int(qMax<qint64>(1, (rows.rowCount + perSheet - 1) / perSheet));
+    QStringList names;
+    for (int i = 1; i <= sheets; ++i)
+        names << QStringLiteral("Sheet%1").arg(i);
+    const int columns = int(titles.size());
+    QList<QByteArray> letters;
+    for (int c = 0; c < columns; ++c)
+        letters << columnName(c);
 
+    return writePackage(fileName, names, kStyles, [&](int sheet, XmlBuffer &out, PackageWriter &zip) {
+        const qint64 first = sheet * perSheet;
+        const qint64 count = qMin(perSheet, rows.rowCount - first);
         out.put("<dimension ref=\"A1");
-        if (columns > 1 || rows.rowCount > 0) {
+        if (columns > 1 || count > 0) {
             out.put(':');
             out.put(columns > 0 ? letters.last() : QByteArray("A"));
-            out.putNumber(rows.rowCount + 1);
+            out.putNumber(count + 1);
         }
-        out.put("\"/><sheetViews><sheetView tabSelected=\"1\" workbookViewId=\"0\"/></sheetViews>"
-                "<sheetFormatPr defaultRowHeight=\"13.5\"/>");
+        out.put(sheet == 0 ? "\"/><sheetViews><sheetView tabSelected=\"1\" workbookViewId=\"0\"/></sheetViews>"
+                           : "\"/><sheetViews><sheetView workbookViewId=\"0\"/></sheetViews>");
+        out.put("<sheetFormatPr defaultRowHeight=\"13.5\"/>");
         if (columns > 0) {
             out.put("<cols><col min=\"1\" max=\"");
             out.putNumber(columns);
@@ -471,12 +594,13 @@ ExportResult writeList(const QString &fileName, const QStringList &titles, const
             putCell(out, letters.at(c), 1, '1', titles.at(c));
         out.put("</row>");
 
-        for (qint64 r = 0; r < rows.rowCount; ++r) {
+        for (qint64 k = 0; k < count; ++k) {
+            const qint64 r = first + k;
             out.put("<row r=\"");
-            out.putNumber(r + 2);
+            out.putNumber(k + 2);
             out.put("\">");
             for (int c = 0; c < columns; ++c)
-                putCell(out, letters.at(c), r + 2, '2', rows.cell(r, c));
+                putCell(out, letters.at(c), k + 2, '2', rows.cell(r, c));
             out.put("</row>");
             if (!flushIfFull(out, zip))
                 return false;
@@ -509,7 +633,7 @@ qint64 dateSerial(const QString &text)
 
 ExportResult writeTemplate(const QString &fileName, const TemplateSheet &sheet)
 {
-    return writePackage(fileName, sheet.name, kTemplateStyles, [&](XmlBuffer &out, PackageWriter &) {
+    return writePackage(fileName, {sheet.name}, kTemplateStyles, [&](int, XmlBuffer &out, PackageWriter &) {
         const int columns = int(sheet.columns.size());
         QList<QByteArray> letters;
         for (int c = 0; c < columns; ++c)
@@ -579,25 +703,24 @@ ExportResult writeTemplate(const QString &fileName, const TemplateSheet &sheet)
 // the target; on failure the target is left as it was and nothing stays.
 ExportResult writeAside(const QString &path, const std::function<ExportResult(const QString &)> &write)
 {
-    // Writing through a link writes the file it points to.
-    QFileInfo target(path);
-    if (target.isSymLink() && target.exists())
-        target = QFileInfo(target.canonicalFilePath());
+    const QFileInfo target = resolvedTarget(path);
     const bool existed = target.exists();
-    if (!CanReplace(target.filePath()))
-        return failure(ExportStatus::FileInUse, target.filePath() + QStringLiteral(" cannot be opened for writing"));
+    if (const ExportStatus status = targetStatus(target); status != ExportStatus::Ok)
+        return failure(status, target.filePath() + QStringLiteral(" cannot be written"));
 
     QString error;
-    const QString temp = reserveTempFile(target, &error);
+    bool denied = false;
+    const QString temp = reserveTempFile(target, &error, &denied);
     if (temp.isEmpty())
-        return failure(ExportStatus::WriteFailed, error);
+        return failure(denied ? ExportStatus::ReadOnlyFolder : ExportStatus::WriteFailed, error);
 
     ExportResult result = write(temp);
     if (result.ok()) {
         if (existed)
             QFile::setPermissions(temp, QFile::permissions(target.filePath()));
         if (!replaceFile(temp, target.absoluteFilePath(), &error))
-            result = failure(ExportStatus::WriteFailed, target.filePath() + QStringLiteral(": ") + error);
+            result = failure(isDenied(lastError()) ? ExportStatus::ReadOnlyFolder : ExportStatus::WriteFailed,
+                             target.filePath() + QStringLiteral(": ") + error);
     }
     if (!result.ok())
         QFile::remove(temp);
@@ -606,16 +729,34 @@ ExportResult writeAside(const QString &path, const std::function<ExportResult(co
 
 } // namespace
 
-bool CanReplace(const QString &path)
+ExportStatus TargetStatus(const QString &path) { return targetStatus(resolvedTarget(path)); }
+
+bool CanReplace(const QString &path) { return TargetStatus(path) == ExportStatus::Ok; }
+
+QString SheetNameProblem(const QString &name)
 {
-    const QFileInfo info(path);
-    if (!info.exists())
-        return true;
-    if (info.isDir())
-        return false;
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Append);
+    if (name.isEmpty())
+        return QStringLiteral("a sheet name cannot be empty");
+    if (name.size() > kMaxSheetName)
+        return QStringLiteral("a sheet name holds at most %1 characters").arg(kMaxSheetName);
+    if (name.startsWith(u'\'') || name.endsWith(u'\''))
+        return QStringLiteral("a sheet name cannot start or end with '");
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const char16_t c = name.at(i).unicode();
+        if (QStringView(u":\\/?*[]").contains(QChar(c)))
+            return QStringLiteral("a sheet name cannot hold %1").arg(QChar(c));
+        const bool pair = QChar::isHighSurrogate(c) && i + 1 < name.size() && name.at(i + 1).isLowSurrogate();
+        if (pair) {
+            ++i;
+            continue;
+        }
+        if (c < 0x20 || c >= 0xFFFE || QChar::isSurrogate(c))
+            return QStringLiteral("a sheet name cannot hold the character U+%1").arg(uint(c), 4, 16, QChar(u'0'));
+    }
+    return QString();
 }
+
+void SetRowsPerSheetForTests(qint64 rows) { g_rowsPerSheet = rows > 0 ? qMin(rows, kMaxDataRows) : kMaxDataRows; }
 
 ExportResult ExportWorkbook(const QString &path, const QStringList &titles, const RowSource &rows,
                             const ExportProgress &progress)
@@ -625,16 +766,18 @@ ExportResult ExportWorkbook(const QString &path, const QStringList &titles, cons
         return failure(ExportStatus::Busy, QStringLiteral("an export is already running"));
     RunningGuard guard;
 
-    if (titles.size() > kMaxColumns || rows.rowCount > kMaxDataRows || rows.rowCount < 0)
-        return failure(ExportStatus::WriteFailed, QStringLiteral("more rows or columns than a worksheet holds"));
-
-    return writeAside(path, [&](const QString &temp) { return writeList(temp, titles, rows, progress); });
+    if (titles.size() > kMaxColumns || rows.rowCount < 0)
+        return failure(ExportStatus::InvalidInput, QStringLiteral("more columns than a worksheet holds"));
+    const qint64 perSheet = g_rowsPerSheet;
+    return writeAside(path, [&](const QString &temp) { return writeList(temp, titles, rows, progress, perSheet); });
 }
 
 ExportResult WriteTemplate(const QString &path, const TemplateSheet &sheet)
 {
     if (sheet.columns.size() > kMaxColumns || sheet.rows.size() > kMaxDataRows)
-        return failure(ExportStatus::WriteFailed, QStringLiteral("more rows or columns than a worksheet holds"));
+        return failure(ExportStatus::InvalidInput, QStringLiteral("more rows or columns than a worksheet holds"));
+    if (const QString problem = SheetNameProblem(sheet.name); !problem.isEmpty())
+        return failure(ExportStatus::InvalidInput, problem);
     return writeAside(path, [&](const QString &temp) { return writeTemplate(temp, sheet); });
 }
 

@@ -25,7 +25,10 @@ using ExportProgress = std::function<void(qint64 done, qint64 total)>;
 enum class ExportStatus {
     Ok,
     Busy,          // another export is running in this process
-    FileInUse,     // the target exists and cannot be opened for writing
+    FileInUse,     // the target exists and cannot be opened for writing (another program holds it)
+    ReadOnlyFile,  // the target exists and this user may not write it (read-only, permissions)
+    ReadOnlyFolder,  // this user may not create files in the target's folder
+    InvalidInput,  // more than a workbook can hold: columns, rows, a sheet name
     EngineFailed,  // the package writer could not start on a file it could create
     WriteFailed,   // the file could not be written or put in place
 };
@@ -36,14 +39,19 @@ struct ExportResult {
     bool ok() const { return status == ExportStatus::Ok; }
 };
 
-// Largest number of data rows a worksheet holds below its title row.
-constexpr qint64 kMaxDataRows = 1048575;
+// Rows of a worksheet, the title row included, and the data rows below it.
+constexpr qint64 kMaxSheetRows = 1048576;
+constexpr qint64 kMaxDataRows = kMaxSheetRows - 1;
+// Longest sheet name a workbook holds.
+constexpr int kMaxSheetName = 31;
 // Longest text a cell holds; longer texts are cut.
 constexpr int kMaxCellText = 32767;
 
 // Writes titles in row 1 (text format, width 20, height 18, bold, thin grey
 // borders, light fill) and rows from row 2 (text format only), streaming:
-// memory does not grow with the number of rows. The workbook is written
+// memory does not grow with the number of rows. Rows beyond what one
+// worksheet holds continue on the next worksheet (Sheet2, Sheet3, …), each
+// again with the title row. The workbook is written
 // next to the target under a temporary name and then moved over it, so the
 // target is either the complete new workbook or left as it was.
 // One export at a time per process: a second call while one runs returns
@@ -72,11 +80,24 @@ struct TemplateSheet {
 };
 
 // Writes the template the way ExportWorkbook writes a list: aside first,
-// then moved over the target. Statuses as there, never Busy.
+// then moved over the target. Statuses as there, never Busy; a sheet name
+// a workbook cannot hold is InvalidInput.
 ExportResult WriteTemplate(const QString &path, const TemplateSheet &sheet);
 
-// True when the file does not exist or can be opened for writing (without
-// changing it). A file another program holds locked fails here.
+// Why a workbook cannot hold this sheet name (empty, longer than 31
+// characters, one of : \ / ? * [ ], a character XML cannot hold, or ' at
+// either end); empty when it can.
+QString SheetNameProblem(const QString &name);
+
+// Whether the target can be written, without changing it: Ok, FileInUse
+// (it cannot be opened for writing, another program holds it or it is a
+// folder), ReadOnlyFile or ReadOnlyFolder.
+ExportStatus TargetStatus(const QString &path);
+// TargetStatus(path) == Ok.
 bool CanReplace(const QString &path);
+
+// Tests: fewer data rows per worksheet than it holds, so that continuing on
+// the next worksheet can be seen with a short list. 0 restores the limit.
+void SetRowsPerSheetForTests(qint64 rows);
 
 } // namespace cg::Sheet

@@ -1,20 +1,26 @@
 #include "spreadsheet/SheetImport.h"
-#include "spreadsheet/XmlScanner.h"
 
 #include <QDate>
 #include <QDateTime>
 #include <QFile>
 #include <QHash>
+#include <QStringDecoder>
 #include <QTime>
 #include <QUrl>
-#include <QVector>
-#include <QXmlStreamReader>
 
 #include <quazip.h>
 #include <quazipfile.h>
 #include <quazipfileinfo.h>
 
+#include <expat.h>
+
+#include <climits>
 #include <cmath>
+#include <cstring>
+#include <memory>
+#include <type_traits>
+#include <string>
+#include <vector>
 
 namespace cg::Sheet {
 
@@ -157,31 +163,273 @@ QString decodeEscapes(const QString &text)
     return out;
 }
 
-// "AB12" -> 28; 0 when it names no column.
-int columnOf(QStringView ref)
+// What a worksheet and the parts around it can hold. A file beyond these is
+// damaged (no writer makes one) or too large for the memory the import may
+// take, whatever its size on disk.
+constexpr int kMaxColumn = 16384;   // XFD
+constexpr qint64 kMaxRow = 1048576;
+constexpr int kMaxDepth = 128;
+constexpr int kMaxAttributes = 256;
+constexpr qint64 kMaxSharedStrings = 4LL * 1024 * 1024;
+constexpr qint64 kMaxSharedText = 64LL * 1024 * 1024;  // UTF-16 units of all shared strings together
+constexpr qsizetype kMaxRelationships = 65536;
+constexpr qsizetype kMaxFormats = 1 << 20;              // number formats and cell formats each
+constexpr qint64 kChunk = 256 * 1024;
+
+// "AB12": column 28, row 12. False for anything else, and for a cell
+// beyond column XFD or row 1048576.
+bool parseCellRef(const char *ref, int *column, qint64 *row)
 {
+    const char *p = ref;
     int col = 0;
-    qsizetype i = 0;
-    for (; i < ref.size() && i < 4; ++i) {
-        const QChar c = ref.at(i).toUpper();
-        if (c < u'A' || c > u'Z')
-            break;
-        col = col * 26 + (c.unicode() - 'A' + 1);
+    for (; (*p >= 'A' && *p <= 'Z') || (*p >= 'a' && *p <= 'z'); ++p) {
+        col = col * 26 + ((*p & ~0x20) - 'A' + 1);
+        if (col > kMaxColumn)
+            return false;
     }
-    return i == 0 || col > 16384 ? 0 : col;
+    if (p == ref)
+        return false;
+    const char *digits = p;
+    qint64 r = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        r = r * 10 + (*p - '0');
+        if (r > kMaxRow)
+            return false;
+    }
+    if (p == digits || *p || r < 1)
+        return false;
+    *column = col;
+    *row = r;
+    return true;
 }
 
-int columnOf(QByteArrayView ref)
+// A row number 1 … 1048576; 0 for anything else.
+qint64 parseRowNumber(const char *text)
 {
-    int col = 0;
-    qsizetype i = 0;
-    for (; i < ref.size() && i < 4; ++i) {
-        const char c = ref.at(i) & ~0x20;   // upper case
-        if (c < 'A' || c > 'Z')
-            break;
-        col = col * 26 + (c - 'A' + 1);
+    qint64 r = 0;
+    const char *p = text;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        r = r * 10 + (*p - '0');
+        if (r > kMaxRow)
+            return 0;
     }
-    return i == 0 || col > 16384 ? 0 : col;
+    return p == text || *p ? 0 : r;
+}
+
+// A non-negative whole number as style and format ids are written; 0 when
+// the text is none.
+int parseId(const char *text)
+{
+    if (!text)
+        return 0;
+    qint64 v = 0;
+    const char *p = text;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        v = v * 10 + (*p - '0');
+        if (v > INT_MAX)
+            return 0;
+    }
+    return p == text || *p ? 0 : int(v);
+}
+
+// Names arrive as "namespace\x01local", or "local" outside any namespace.
+constexpr char kNsSeparator = '\x01';
+
+const char *localName(const char *name)
+{
+    const char *sep = std::strrchr(name, kNsSeparator);
+    return sep ? sep + 1 : name;
+}
+
+bool is(const char *local, const char *name) { return std::strcmp(local, name) == 0; }
+
+// The value of an attribute without namespace; null when absent.
+const char *attribute(const char **atts, const char *name)
+{
+    for (; *atts; atts += 2)
+        if (std::strcmp(*atts, name) == 0)
+            return atts[1];
+    return nullptr;
+}
+
+// The value of an attribute of any namespace with this local name.
+const char *qualifiedAttribute(const char **atts, const char *local)
+{
+    for (; *atts; atts += 2) {
+        const char *sep = std::strrchr(*atts, kNsSeparator);
+        if (sep && std::strcmp(sep + 1, local) == 0)
+            return atts[1];
+    }
+    return nullptr;
+}
+
+QString text(const char *value) { return value ? QString::fromUtf8(value) : QString(); }
+
+// What a part's handler is told while expat reads the part. `depth` is the
+// depth of the element being started or ended (the root is 1), and while
+// text arrives that of the innermost open element. A handler ends the part
+// early with done() (the rest is not read) or refuses it with refuse().
+struct PartHandler {
+    virtual ~PartHandler() = default;
+    virtual void start(const char *local, const char **atts) = 0;
+    virtual void end(const char *) {}
+    virtual void characters(const char *, int) {}
+
+    void done() { stop = Stop::Done; }
+    void refuse(ReadStatus s, const QString &why)
+    {
+        stop = Stop::Refused;
+        status = s;
+        detail = why;
+    }
+
+    enum class Stop { No, Done, Refused } stop = Stop::No;
+    int depth = 0;
+    ReadStatus status = ReadStatus::Ok;
+    QString detail;
+};
+
+// The texts of an <si> or <is> element: its own <t> and those of its rich
+// text runs (<r><t>), not the phonetic guide (<rPh><t>).
+struct RichText {
+    void begin(int depth)
+    {
+        base = depth;
+        run = -1;
+        textAt = -1;
+        bytes.clear();
+    }
+    void start(const char *local, int depth)
+    {
+        if (depth == base + 1) {
+            if (is(local, "t"))
+                textAt = depth;
+            else if (is(local, "r"))
+                run = depth;
+        } else if (run >= 0 && depth == run + 1 && is(local, "t")) {
+            textAt = depth;
+        }
+    }
+    void end(int depth)
+    {
+        if (depth == textAt)
+            textAt = -1;
+        else if (depth == run)
+            run = -1;
+    }
+    void characters(const char *s, int len, int depth)
+    {
+        if (depth == textAt)
+            bytes.append(s, size_t(len));
+    }
+    QString take() const
+    {
+        const QString t = QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+        return std::memchr(bytes.data(), '_', bytes.size()) ? decodeEscapes(t) : t;
+    }
+
+    int base = -1, run = -1, textAt = -1;
+    std::string bytes;
+};
+
+// Expat's view of one part: namespaces resolved, the nesting depth and the
+// attributes of each element bounded, no document type declaration (no
+// workbook has one; entity tricks live there), and the root element the one
+// the part is meant to hold.
+struct ExpatRun {
+    XML_Parser parser;
+    PartHandler *handler;
+    const char *root;
+    int depth = 0;
+
+    void halt() { XML_StopParser(parser, XML_FALSE); }
+
+    static void XMLCALL onStart(void *data, const XML_Char *name, const XML_Char **atts)
+    {
+        auto *run = static_cast<ExpatRun *>(data);
+        PartHandler &h = *run->handler;
+        if (h.stop != PartHandler::Stop::No)
+            return;
+        const char *local = localName(name);
+        if (++run->depth > kMaxDepth) {
+            h.refuse(ReadStatus::Damaged, QStringLiteral("elements nested deeper than %1").arg(kMaxDepth));
+        } else if (XML_GetSpecifiedAttributeCount(run->parser) > 2 * kMaxAttributes) {
+            h.refuse(ReadStatus::Damaged, QStringLiteral("<%1> has more than %2 attributes")
+                                              .arg(QString::fromUtf8(local)).arg(kMaxAttributes));
+        } else if (run->depth == 1 && !is(local, run->root)) {
+            h.refuse(ReadStatus::Damaged, QStringLiteral("the root element is <%1>, not <%2>")
+                                              .arg(QString::fromUtf8(local), QString::fromLatin1(run->root)));
+        } else {
+            h.depth = run->depth;
+            h.start(local, atts);
+        }
+        if (h.stop != PartHandler::Stop::No)
+            run->halt();
+    }
+
+    static void XMLCALL onEnd(void *data, const XML_Char *name)
+    {
+        auto *run = static_cast<ExpatRun *>(data);
+        PartHandler &h = *run->handler;
+        if (h.stop != PartHandler::Stop::No)
+            return;
+        h.depth = run->depth--;
+        h.end(localName(name));
+        if (h.stop != PartHandler::Stop::No)
+            run->halt();
+    }
+
+    static void XMLCALL onCharacters(void *data, const XML_Char *s, int len)
+    {
+        auto *run = static_cast<ExpatRun *>(data);
+        PartHandler &h = *run->handler;
+        if (h.stop != PartHandler::Stop::No)
+            return;
+        h.depth = run->depth;
+        h.characters(s, len);
+        if (h.stop != PartHandler::Stop::No)
+            run->halt();
+    }
+
+    static void XMLCALL onDoctype(void *data, const XML_Char *, const XML_Char *, const XML_Char *, int)
+    {
+        auto *run = static_cast<ExpatRun *>(data);
+        run->handler->refuse(ReadStatus::Damaged, QStringLiteral("document type declaration"));
+        run->halt();
+    }
+};
+
+// Parts in the Chinese national encodings (GBK and the encodings it
+// extends or that extend it) are decoded by Qt; a byte sequence that is no
+// character of the encoding stops the part. Four-byte GB18030 sequences
+// cannot be told apart by their first byte, so they count as damage too.
+int XMLCALL convertGb(void *data, const char *s)
+{
+    auto *decoder = static_cast<QStringDecoder *>(data);
+    const QString c = decoder->decode(QByteArrayView(s, 2));
+    if (decoder->hasError() || c.size() != 1 || c.at(0).isSurrogate() || c.at(0) == QChar::ReplacementCharacter)
+        return -1;
+    return c.at(0).unicode();
+}
+
+void XMLCALL releaseGb(void *data) { delete static_cast<QStringDecoder *>(data); }
+
+int XMLCALL onUnknownEncoding(void *, const XML_Char *name, XML_Encoding *info)
+{
+    const QByteArray encoding = QByteArray(name).toUpper();
+    if (encoding != "GBK" && encoding != "GB2312" && encoding != "CP936" && encoding != "GB18030")
+        return XML_STATUS_ERROR;
+    auto decoder = std::make_unique<QStringDecoder>("GB18030", QStringDecoder::Flag::Stateless);
+    if (!decoder->isValid())
+        return XML_STATUS_ERROR;
+    for (int b = 0; b < 0x80; ++b)
+        info->map[b] = b;
+    for (int b = 0x80; b < 0x100; ++b)
+        info->map[b] = b == 0x80 || b == 0xFF ? -1 : -2;
+    info->data = decoder.release();
+    info->convert = &convertGb;
+    info->release = &releaseGb;
+    return XML_STATUS_OK;
 }
 
 // "worksheets/sheet1.xml" seen from "xl" -> "xl/worksheets/sheet1.xml".
@@ -219,47 +467,136 @@ struct Relationship {
     QString id, type, target;
 };
 
-// One part of the package, read through a budget shared by all parts, so a
-// small file cannot unpack into unbounded XML.
-class BoundedPart : public QIODevice {
-public:
-    BoundedPart(QuaZip *zip, qint64 *budget) : m_file(zip), m_budget(budget) {}
-    bool start()
+// The package's relationships to its own parts (external targets left out).
+struct RelationshipsHandler : PartHandler {
+    explicit RelationshipsHandler(const QString &base) : baseDir(base) {}
+    void start(const char *local, const char **atts) override
     {
-        if (!m_file.open(QIODevice::ReadOnly))
-            return false;
-        return QIODevice::open(QIODevice::ReadOnly);
-    }
-    // False when the part's checksum did not match.
-    bool finish()
-    {
-        QIODevice::close();
-        m_file.close();
-        return m_file.getZipError() == UNZ_OK;
-    }
-    bool overBudget() const { return m_over; }
-    bool isSequential() const override { return true; }
-
-protected:
-    qint64 readData(char *data, qint64 max) override
-    {
-        const qint64 n = m_file.read(data, max);
-        if (n < 0)
-            return -1;
-        *m_budget -= n;
-        if (*m_budget < 0) {
-            m_over = true;
-            return -1;
+        if (depth != 2 || !is(local, "Relationship"))
+            return;
+        const char *mode = attribute(atts, "TargetMode");
+        if (mode && is(mode, "External"))
+            return;
+        if (rels.size() == kMaxRelationships) {
+            refuse(ReadStatus::TooLarge, QStringLiteral("more than %1 relationships").arg(kMaxRelationships));
+            return;
         }
-        return n;
+        rels.append({text(attribute(atts, "Id")), text(attribute(atts, "Type")),
+                     resolvePart(baseDir, text(attribute(atts, "Target")))});
     }
-    qint64 writeData(const char *, qint64) override { return -1; }
-
-private:
-    QuaZipFile m_file;
-    qint64 *m_budget;
-    bool m_over = false;
+    QString baseDir;
+    QList<Relationship> rels;
 };
+
+// The number formats and which of them each cell format uses. Each custom
+// format is looked at once, however many cell formats use it.
+struct StylesHandler : PartHandler {
+    void start(const char *local, const char **atts) override
+    {
+        if (formatsAt < 0 && is(local, "numFmts")) {
+            formatsAt = depth;
+        } else if (cellsAt < 0 && is(local, "cellXfs")) {
+            cellsAt = depth;
+        } else if (formatsAt >= 0 && depth == formatsAt + 1 && is(local, "numFmt")) {
+            if (custom.size() >= kMaxFormats)
+                return refuse(ReadStatus::TooLarge, QStringLiteral("more than %1 number formats").arg(kMaxFormats));
+            custom.insert(parseId(attribute(atts, "numFmtId")), formatKind(text(attribute(atts, "formatCode"))));
+        } else if (cellsAt >= 0 && depth == cellsAt + 1 && is(local, "xf")) {
+            if (qsizetype(cellFormats.size()) >= kMaxFormats)
+                return refuse(ReadStatus::TooLarge, QStringLiteral("more than %1 cell formats").arg(kMaxFormats));
+            cellFormats.push_back(parseId(attribute(atts, "numFmtId")));
+        }
+    }
+    void end(const char *) override
+    {
+        if (depth == formatsAt)
+            formatsAt = -1;
+        else if (depth == cellsAt)
+            cellsAt = -1;
+    }
+    int formatsAt = -1, cellsAt = -1;
+    QHash<int, ValueKind> custom;
+    std::vector<int> cellFormats;
+};
+
+// The shared strings, kept in one buffer: string i is the text between
+// ends[i - 1] and ends[i].
+struct SharedStrings {
+    QString pool;
+    std::vector<qint64> ends;
+
+    qint64 size() const { return qint64(ends.size()); }
+    QString at(qint64 i) const
+    {
+        const qint64 from = i == 0 ? 0 : ends[size_t(i - 1)];
+        return pool.mid(from, ends[size_t(i)] - from);
+    }
+};
+
+struct StringsHandler : PartHandler {
+    explicit StringsHandler(SharedStrings &s) : strings(s) {}
+    void start(const char *local, const char **) override
+    {
+        if (itemAt < 0) {
+            if (depth != 2 || !is(local, "si"))
+                return;
+            if (strings.size() >= kMaxSharedStrings)
+                return refuse(ReadStatus::TooLarge, QStringLiteral("more than %1 shared strings").arg(kMaxSharedStrings));
+            itemAt = depth;
+            rich.begin(depth);
+            return;
+        }
+        rich.start(local, depth);
+    }
+    void end(const char *) override
+    {
+        if (depth != itemAt) {
+            rich.end(depth);
+            return;
+        }
+        itemAt = -1;
+        const QString item = rich.take();
+        if (strings.pool.size() + item.size() > kMaxSharedText)
+            return refuse(ReadStatus::TooLarge,
+                          QStringLiteral("shared strings longer than %1 characters together").arg(kMaxSharedText));
+        strings.pool += item;
+        strings.ends.push_back(strings.pool.size());
+    }
+    void characters(const char *s, int len) override
+    {
+        if (itemAt >= 0) {
+            rich.characters(s, len, depth);
+            // Bounded while it grows, not only once the item is complete.
+            if (qint64(rich.bytes.size()) > 4 * kMaxSharedText)
+                refuse(ReadStatus::TooLarge, QStringLiteral("a shared string beyond the limit"));
+        }
+    }
+    SharedStrings &strings;
+    int itemAt = -1;
+    RichText rich;
+};
+
+// The cell types of the t attribute; anything else reads as a number.
+enum class CellType { Number, Shared, Inline, Formula, Boolean, Error, Date };
+
+CellType cellType(const char *t)
+{
+    if (!t)
+        return CellType::Number;
+    if (is(t, "s"))
+        return CellType::Shared;
+    if (is(t, "inlineStr"))
+        return CellType::Inline;
+    if (is(t, "str"))
+        return CellType::Formula;
+    if (is(t, "b"))
+        return CellType::Boolean;
+    if (is(t, "e"))
+        return CellType::Error;
+    if (is(t, "d"))
+        return CellType::Date;
+    return CellType::Number;
+}
 
 class WorkbookReader {
 public:
@@ -278,6 +615,8 @@ public:
     }
 
 private:
+    friend struct SheetHandler;
+
     bool fail(ReadStatus status, const QString &detail)
     {
         m_result.status = status;
@@ -304,89 +643,71 @@ private:
 
     bool hasPart(const QString &name) { return m_zip.setCurrentFile(name, QuaZip::csInsensitive); }
 
-    // Runs parse over the XML of one part; parse reports content errors
-    // through xml.raiseError().
-    template <typename Parse> bool parsePart(const QString &name, Parse &&parse)
+    // Reads one part through expat into the handler. Every part's unpacked
+    // bytes count against one budget, so a small file cannot unpack into
+    // unbounded XML.
+    bool parsePart(const QString &name, const char *root, PartHandler &handler)
     {
         if (!hasPart(name))
             return fail(ReadStatus::Damaged, name + QStringLiteral(" is missing"));
         QuaZipFileInfo64 info;
         if (m_zip.getCurrentFileInfo(&info) && qint64(info.uncompressedSize) > m_budget)
             return fail(ReadStatus::TooLarge, name + QStringLiteral(" unpacks beyond the limit"));
-        BoundedPart part(&m_zip, &m_budget);
-        if (!part.start())
+        QuaZipFile part(&m_zip);
+        if (!part.open(QIODevice::ReadOnly))
             return fail(ReadStatus::Damaged, name + QStringLiteral(" cannot be unpacked"));
-        QXmlStreamReader xml(&part);
-        parse(xml);
-        if (part.overBudget())
-            return fail(ReadStatus::TooLarge, name + QStringLiteral(" unpacks beyond the limit"));
-        if (xml.hasError())
+
+        std::unique_ptr<std::remove_pointer_t<XML_Parser>, decltype(&XML_ParserFree)> parser(
+            XML_ParserCreateNS(nullptr, kNsSeparator), &XML_ParserFree);
+        if (!parser)
+            return fail(ReadStatus::TooLarge, QStringLiteral("no memory for the XML parser"));
+        ExpatRun run{parser.get(), &handler, root};
+        XML_SetUserData(parser.get(), &run);
+        XML_SetElementHandler(parser.get(), &ExpatRun::onStart, &ExpatRun::onEnd);
+        XML_SetCharacterDataHandler(parser.get(), &ExpatRun::onCharacters);
+        XML_SetStartDoctypeDeclHandler(parser.get(), &ExpatRun::onDoctype);
+        XML_SetUnknownEncodingHandler(parser.get(), &onUnknownEncoding, nullptr);
+
+        bool parsed = true;
+        for (;;) {
+            void *buffer = XML_GetBuffer(parser.get(), int(kChunk));
+            if (!buffer)
+                return fail(ReadStatus::TooLarge, name + QStringLiteral(": no memory for the XML parser"));
+            const qint64 n = part.read(static_cast<char *>(buffer), kChunk);
+            if (n < 0)
+                return fail(ReadStatus::Damaged, name + QStringLiteral(" cannot be unpacked"));
+            m_budget -= n;
+            if (m_budget < 0)
+                return fail(ReadStatus::TooLarge, name + QStringLiteral(" unpacks beyond the limit"));
+            if (XML_ParseBuffer(parser.get(), int(n), n == 0) != XML_STATUS_OK) {
+                parsed = false;
+                break;
+            }
+            if (n == 0)
+                break;
+        }
+        if (handler.stop == PartHandler::Stop::Refused)
+            return fail(handler.status, name + QStringLiteral(": ") + handler.detail);
+        if (!parsed && handler.stop != PartHandler::Stop::Done)
             return fail(ReadStatus::Damaged, QStringLiteral("%1, line %2: %3")
                                                  .arg(name)
-                                                 .arg(xml.lineNumber())
-                                                 .arg(xml.errorString()));
-        if (!part.finish())
+                                                 .arg(XML_GetCurrentLineNumber(parser.get()))
+                                                 .arg(QString::fromUtf8(XML_ErrorString(XML_GetErrorCode(parser.get())))));
+        part.close();
+        if (part.getZipError() != UNZ_OK)
             return fail(ReadStatus::Damaged, name + QStringLiteral(": checksum mismatch"));
         return true;
     }
 
-    // Runs scan over one part with the quick reader. A part in another
-    // encoding than UTF-8 is not scanned: *otherEncoding tells the caller to
-    // parse it with parsePart instead.
-    template <typename Scan> bool scanPart(const QString &name, Scan &&scan, bool *otherEncoding)
-    {
-        *otherEncoding = false;
-        if (!hasPart(name))
-            return fail(ReadStatus::Damaged, name + QStringLiteral(" is missing"));
-        QuaZipFileInfo64 info;
-        if (m_zip.getCurrentFileInfo(&info) && qint64(info.uncompressedSize) > m_budget)
-            return fail(ReadStatus::TooLarge, name + QStringLiteral(" unpacks beyond the limit"));
-        BoundedPart part(&m_zip, &m_budget);
-        if (!part.start())
-            return fail(ReadStatus::Damaged, name + QStringLiteral(" cannot be unpacked"));
-        XmlScanner xml(&part);
-        if (xml.otherEncoding()) {
-            *otherEncoding = true;
-            part.finish();
-            return false;
-        }
-        scan(xml);
-        if (part.overBudget())
-            return fail(ReadStatus::TooLarge, name + QStringLiteral(" unpacks beyond the limit"));
-        if (xml.hasError())
-            return fail(ReadStatus::Damaged, name + QStringLiteral(": ") + xml.errorString());
-        if (!part.finish())
-            return fail(ReadStatus::Damaged, name + QStringLiteral(": checksum mismatch"));
-        return true;
-    }
-
-    // Refuses document type declarations: no workbook has one, and entity
-    // tricks live there.
-    static bool next(QXmlStreamReader &xml)
-    {
-        if (xml.readNext() == QXmlStreamReader::DTD) {
-            xml.raiseError(QStringLiteral("document type declaration"));
-            return false;
-        }
-        return !xml.atEnd();
-    }
-
+    // A missing relationships part is no relationship.
     QList<Relationship> readRelationships(const QString &relsPart)
     {
-        QList<Relationship> rels;
         if (!hasPart(relsPart))
-            return rels;
-        parsePart(relsPart, [&](QXmlStreamReader &xml) {
-            while (next(xml)) {
-                if (xml.isStartElement() && xml.name() == QLatin1String("Relationship")
-                    && xml.attributes().value(QLatin1String("TargetMode")) != QLatin1String("External")) {
-                    const auto a = xml.attributes();
-                    rels.append({a.value(QLatin1String("Id")).toString(), a.value(QLatin1String("Type")).toString(),
-                                 resolvePart(dirOf(dirOf(relsPart)), a.value(QLatin1String("Target")).toString())});
-                }
-            }
-        });
-        return rels;
+            return {};
+        RelationshipsHandler handler(dirOf(dirOf(relsPart)));
+        if (!parsePart(relsPart, "Relationships", handler))
+            return {};
+        return handler.rels;
     }
 
     static QString targetOfType(const QList<Relationship> &rels, QLatin1String typeEnd)
@@ -397,6 +718,8 @@ private:
         return QString();
     }
 
+    // The first sheet of the workbook that is a worksheet, and the styles
+    // and shared strings beside it.
     bool findSheet()
     {
         const QList<Relationship> root = readRelationships(QStringLiteral("_rels/.rels"));
@@ -408,37 +731,35 @@ private:
         if (!hasPart(workbook))
             return fail(ReadStatus::NotWorkbook, QStringLiteral("no workbook part"));
 
-        QStringList sheetIds;
-        const bool parsed = parsePart(workbook, [&](QXmlStreamReader &xml) {
-            while (next(xml)) {
-                if (!xml.isStartElement())
-                    continue;
-                if (xml.name() == QLatin1String("workbookPr")) {
-                    const auto v = xml.attributes().value(QLatin1String("date1904"));
-                    m_date1904 = v == QLatin1String("1") || v == QLatin1String("true");
-                } else if (xml.name() == QLatin1String("sheet")) {
-                    for (const QXmlStreamAttribute &a : xml.attributes())
-                        if (a.name() == QLatin1String("id") && !a.namespaceUri().isEmpty())
-                            sheetIds << a.value().toString();
-                }
-            }
-        });
-        if (!parsed)
-            return false;
-
         const QList<Relationship> rels = readRelationships(relsOf(workbook));
         if (m_result.status != ReadStatus::Ok)
             return false;
-        for (const QString &id : sheetIds) {
-            for (const Relationship &r : rels) {
-                if (r.id == id && r.type.endsWith(QLatin1String("/worksheet"))) {
-                    m_sheetPart = r.target;
-                    break;
+        QHash<QString, QString> worksheets;
+        worksheets.reserve(rels.size());
+        for (const Relationship &r : rels)
+            if (r.type.endsWith(QLatin1String("/worksheet")) && !worksheets.contains(r.id))
+                worksheets.insert(r.id, r.target);
+
+        struct WorkbookHandler : PartHandler {
+            const QHash<QString, QString> *worksheets;
+            QString sheet;
+            bool date1904 = false;
+            void start(const char *local, const char **atts) override
+            {
+                if (is(local, "workbookPr")) {
+                    const char *v = attribute(atts, "date1904");
+                    date1904 = v && (is(v, "1") || is(v, "true"));
+                } else if (sheet.isEmpty() && is(local, "sheet")) {
+                    if (const char *id = qualifiedAttribute(atts, "id"))
+                        sheet = worksheets->value(QString::fromUtf8(id));
                 }
             }
-            if (!m_sheetPart.isEmpty())
-                break;
-        }
+        } handler;
+        handler.worksheets = &worksheets;
+        if (!parsePart(workbook, "workbook", handler))
+            return false;
+        m_date1904 = handler.date1904;
+        m_sheetPart = handler.sheet;
         if (m_sheetPart.isEmpty())
             return fail(ReadStatus::Damaged, QStringLiteral("the workbook names no worksheet"));
         m_stylesPart = targetOfType(rels, QLatin1String("/styles"));
@@ -450,157 +771,65 @@ private:
     {
         if (m_stylesPart.isEmpty())
             return true;
-        QHash<int, QString> custom;
-        QList<int> xfFormats;
-        const bool parsed = parsePart(m_stylesPart, [&](QXmlStreamReader &xml) {
-            enum { Other, Formats, CellFormats } section = Other;
-            while (next(xml)) {
-                if (xml.isEndElement() && (xml.name() == QLatin1String("numFmts") || xml.name() == QLatin1String("cellXfs")))
-                    section = Other;
-                if (!xml.isStartElement())
-                    continue;
-                const auto a = xml.attributes();
-                if (xml.name() == QLatin1String("numFmts")) {
-                    section = Formats;
-                } else if (xml.name() == QLatin1String("cellXfs")) {
-                    section = CellFormats;
-                } else if (section == Formats && xml.name() == QLatin1String("numFmt")) {
-                    custom.insert(a.value(QLatin1String("numFmtId")).toInt(),
-                                  a.value(QLatin1String("formatCode")).toString());
-                } else if (section == CellFormats && xml.name() == QLatin1String("xf")) {
-                    xfFormats << a.value(QLatin1String("numFmtId")).toInt();
-                    xml.skipCurrentElement();
-                }
-            }
-        });
-        if (!parsed)
+        StylesHandler handler;
+        if (!parsePart(m_stylesPart, "styleSheet", handler))
             return false;
-        m_styleKinds.reserve(xfFormats.size());
-        for (int id : xfFormats)
-            m_styleKinds << (custom.contains(id) ? formatKind(custom.value(id)) : builtinKind(id));
+        m_styleKinds.reserve(qsizetype(handler.cellFormats.size()));
+        for (int id : handler.cellFormats)
+            m_styleKinds << handler.custom.value(id, builtinKind(id));
         return true;
-    }
-
-    // The text of an <si> or <is> element: its own <t> and those of its
-    // rich text runs, not the phonetic guide (<rPh>).
-    static QString richText(QXmlStreamReader &xml)
-    {
-        QString text;
-        while (xml.readNextStartElement()) {
-            if (xml.name() == QLatin1String("t")) {
-                text += xml.readElementText();
-            } else if (xml.name() == QLatin1String("r")) {
-                while (xml.readNextStartElement()) {
-                    if (xml.name() == QLatin1String("t"))
-                        text += xml.readElementText();
-                    else
-                        xml.skipCurrentElement();
-                }
-            } else {
-                xml.skipCurrentElement();
-            }
-        }
-        return decodeEscapes(text);
-    }
-
-    // The same with the quick reader.
-    static QString richText(XmlScanner &xml)
-    {
-        QString text;
-        while (xml.readNextStartElement()) {
-            if (xml.isName("t")) {
-                text += xml.readElementText();
-            } else if (xml.isName("r")) {
-                while (xml.readNextStartElement()) {
-                    if (xml.isName("t"))
-                        text += xml.readElementText();
-                    else
-                        xml.skipCurrentElement();
-                }
-            } else {
-                xml.skipCurrentElement();
-            }
-        }
-        return decodeEscapes(text);
     }
 
     bool readSharedStrings()
     {
         if (m_stringsPart.isEmpty())
             return true;
-        bool otherEncoding = false;
-        const bool scanned = scanPart(m_stringsPart, [&](XmlScanner &xml) {
-            while (xml.next() != XmlScanner::Token::EndOfDocument && !xml.hasError()) {
-                if (xml.token() == XmlScanner::Token::StartElement && xml.isName("si"))
-                    m_strings << richText(xml);
-            }
-        }, &otherEncoding);
-        if (!otherEncoding)
-            return scanned;
-        return parsePart(m_stringsPart, [&](QXmlStreamReader &xml) {
-            while (next(xml)) {
-                if (xml.isStartElement() && xml.name() == QLatin1String("si"))
-                    m_strings << richText(xml);
-            }
-        });
+        StringsHandler handler(m_strings);
+        return parsePart(m_stringsPart, "sst", handler);
     }
 
-    // The cell types of the t attribute; anything else reads as a number.
-    enum class CellType { Number, Shared, Inline, Formula, Boolean, Error, Date };
-
-    template <typename Text> static CellType cellType(const Text &t)
+    // The text of a cell; a shared string that does not exist goes to *error.
+    QString cellText(CellType type, const std::string &value, const QString &inlineText, int style, QString *error)
     {
-        if (t == "s")
-            return CellType::Shared;
-        if (t == "inlineStr")
-            return CellType::Inline;
-        if (t == "str")
-            return CellType::Formula;
-        if (t == "b")
-            return CellType::Boolean;
-        if (t == "e")
-            return CellType::Error;
-        if (t == "d")
-            return CellType::Date;
-        return CellType::Number;
-    }
-
-    // The text of a cell; an error (a shared string that does not exist)
-    // goes to *error.
-    QString cellText(CellType type, const QString &value, const QString &inlineText, int style, QString *error)
-    {
+        if (type == CellType::Inline)
+            return inlineText;
+        if (value.empty())
+            return QString();
         if (type == CellType::Shared) {
-            if (value.isEmpty())
-                return QString();
             bool ok = false;
-            const qint64 index = value.toLongLong(&ok);
+            const qint64 index = QByteArray::fromRawData(value.data(), qsizetype(value.size())).toLongLong(&ok);
             if (!ok || index < 0 || index >= m_strings.size()) {
-                *error = QStringLiteral("shared string %1 does not exist").arg(value);
+                *error = QStringLiteral("shared string %1 does not exist").arg(QString::fromStdString(value));
                 return QString();
             }
             return m_strings.at(index);
         }
-        if (type == CellType::Inline)
-            return inlineText;
+        if (type == CellType::Number) {
+            bool ok = false;
+            const double number = QByteArray::fromRawData(value.data(), qsizetype(value.size())).toDouble(&ok);
+            if (ok)
+                return numberText(number, style);
+        }
+        const QString plain = QString::fromUtf8(value.data(), qsizetype(value.size()));
         if (type == CellType::Formula)
-            return decodeEscapes(value);
+            return decodeEscapes(plain);
         if (type == CellType::Boolean)
-            return value == u"1" ? QStringLiteral("TRUE") : value == u"0" ? QStringLiteral("FALSE") : value;
+            return plain == u"1" ? QStringLiteral("TRUE") : plain == u"0" ? QStringLiteral("FALSE") : plain;
         if (type == CellType::Error)
-            return value;
+            return plain;
         if (type == CellType::Date) {
-            const QDateTime when = QDateTime::fromString(value, Qt::ISODate);
+            const QDateTime when = QDateTime::fromString(plain, Qt::ISODate);
             if (!when.isValid())
-                return value;
+                return plain;
             return when.time() == QTime(0, 0) ? when.date().toString(QStringLiteral("yyyy-MM-dd"))
                                               : when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         }
-        if (value.isEmpty())
-            return QString();
-        bool ok = false;
-        const double number = value.toDouble(&ok);
-        if (!ok)
-            return value;
+        return plain;
+    }
+
+    // A number under the cell's format: a date, a time, a percentage or plain.
+    QString numberText(double number, int style) const
+    {
         const ValueKind kind = style >= 0 && style < m_styleKinds.size() ? m_styleKinds.at(style) : ValueKind::Plain;
         QString date;
         switch (kind) {
@@ -621,82 +850,6 @@ private:
         return date.isEmpty() ? NumberText(number) : date;
     }
 
-    // Reads the cells of one <row> into texts for columns 1 … m_columns.
-    QStringList readRow(QXmlStreamReader &xml)
-    {
-        QStringList cells(m_columns);
-        int lastColumn = 0;
-        while (xml.readNextStartElement()) {
-            if (xml.name() != QLatin1String("c")) {
-                xml.skipCurrentElement();
-                continue;
-            }
-            const auto a = xml.attributes();
-            const int ref = columnOf(a.value(QLatin1String("r")));
-            const int column = ref > 0 ? ref : lastColumn + 1;
-            lastColumn = column;
-            const CellType type = cellType(a.value(QLatin1String("t")).toLatin1());
-            const int style = a.hasAttribute(QLatin1String("s")) ? a.value(QLatin1String("s")).toInt() : 0;
-            QString value, inlineText;
-            while (xml.readNextStartElement()) {
-                if (xml.name() == QLatin1String("v"))
-                    value = xml.readElementText();
-                else if (xml.name() == QLatin1String("is"))
-                    inlineText = richText(xml);
-                else
-                    xml.skipCurrentElement();
-            }
-            if (column <= m_columns) {
-                QString error;
-                cells[column - 1] = cellText(type, value, inlineText, style, &error);
-                if (!error.isEmpty())
-                    xml.raiseError(error);
-            }
-        }
-        return cells;
-    }
-
-    // The same with the quick reader.
-    QStringList readRow(XmlScanner &xml)
-    {
-        QStringList cells(m_columns);
-        int lastColumn = 0;
-        while (xml.readNextStartElement()) {
-            if (!xml.isName("c")) {
-                xml.skipCurrentElement();
-                continue;
-            }
-            const int ref = columnOf(xml.attribute("r"));
-            const int column = ref > 0 ? ref : lastColumn + 1;
-            lastColumn = column;
-            if (column > m_columns) {
-                xml.skipCurrentElement();
-                continue;
-            }
-            const CellType type = cellType(xml.attribute("t"));
-            const QByteArrayView s = xml.attribute("s");
-            const int style = s.isNull() ? 0 : s.toByteArray().toInt();
-            QString value, inlineText;
-            while (xml.readNextStartElement()) {
-                if (xml.isName("v"))
-                    value = xml.readElementText();
-                else if (xml.isName("is"))
-                    inlineText = richText(xml);
-                else
-                    xml.skipCurrentElement();
-            }
-            if (xml.hasError())
-                break;
-            QString error;
-            cells[column - 1] = cellText(type, value, inlineText, style, &error);
-            if (!error.isEmpty()) {
-                xml.raiseError(error);
-                break;
-            }
-        }
-        return cells;
-    }
-
     // Takes a row read from the sheet: false when it is blank (the data end).
     bool takeRow(QStringList cells)
     {
@@ -713,73 +866,7 @@ private:
         return true;
     }
 
-    void readSheet()
-    {
-        bool otherEncoding = false;
-        scanPart(m_sheetPart, [&](XmlScanner &xml) {
-            qint64 expected = 2, lastRow = 0;
-            bool inData = false;
-            for (;;) {
-                const XmlScanner::Token token = xml.next();
-                if (token == XmlScanner::Token::EndOfDocument || token == XmlScanner::Token::Invalid)
-                    return;
-                if (token == XmlScanner::Token::EndElement && xml.isName("sheetData"))
-                    return;
-                if (token != XmlScanner::Token::StartElement)
-                    continue;
-                if (xml.isName("sheetData")) {
-                    inData = true;
-                    continue;
-                }
-                if (!inData || !xml.isName("row"))
-                    continue;
-                bool ok = false;
-                const qint64 r = xml.attribute("r").toByteArray().toLongLong(&ok);
-                lastRow = ok && r > 0 ? r : lastRow + 1;
-                if (lastRow < expected) {
-                    xml.skipCurrentElement();
-                    continue;
-                }
-                if (lastRow > expected)
-                    return;  // row `expected` is missing, so blank
-                QStringList cells = readRow(xml);
-                if (xml.hasError() || !takeRow(std::move(cells)))
-                    return;
-                ++expected;
-            }
-        }, &otherEncoding);
-        if (!otherEncoding)
-            return;
-        parsePart(m_sheetPart, [&](QXmlStreamReader &xml) {
-            qint64 expected = 2, lastRow = 0;
-            bool inData = false;
-            while (next(xml)) {
-                if (xml.isEndElement() && xml.name() == QLatin1String("sheetData"))
-                    return;
-                if (!xml.isStartElement())
-                    continue;
-                if (xml.name() == QLatin1String("sheetData")) {
-                    inData = true;
-                    continue;
-                }
-                if (!inData || xml.name() != QLatin1String("row"))
-                    continue;
-                bool ok = false;
-                const qint64 r = xml.attributes().value(QLatin1String("r")).toLongLong(&ok);
-                lastRow = ok && r > 0 ? r : lastRow + 1;
-                if (lastRow < expected) {
-                    xml.skipCurrentElement();
-                    continue;
-                }
-                if (lastRow > expected)
-                    return;  // row `expected` is missing, so blank
-                QStringList cells = readRow(xml);
-                if (xml.hasError() || !takeRow(std::move(cells)))
-                    return;
-                ++expected;
-            }
-        });
-    }
+    void readSheet();
 
     QString m_path;
     int m_columns;
@@ -791,8 +878,142 @@ private:
     bool m_date1904 = false;
     QString m_sheetPart, m_stylesPart, m_stringsPart;
     QList<ValueKind> m_styleKinds;
-    QStringList m_strings;
+    SharedStrings m_strings;
 };
+
+// Rows 2, 3, … of the worksheet, cells of columns 1 … N, until a blank or
+// missing row. Every row and cell reference met on the way is checked
+// against the sheet's bounds, also of cells beyond column N.
+struct SheetHandler : PartHandler {
+    explicit SheetHandler(WorkbookReader &r) : reader(r) {}
+
+    void start(const char *local, const char **atts) override
+    {
+        if (dataAt < 0) {
+            if (is(local, "sheetData"))
+                dataAt = depth;
+            return;
+        }
+        if (depth == dataAt + 1) {
+            if (is(local, "row"))
+                startRow(atts);
+            return;
+        }
+        if (!inRow)
+            return;
+        if (depth == rowAt + 1) {
+            if (is(local, "c"))
+                startCell(atts);
+            return;
+        }
+        if (cellAt < 0 || !wanted)
+            return;
+        if (depth == cellAt + 1) {
+            if (is(local, "v")) {
+                valueAt = depth;
+            } else if (is(local, "is")) {
+                inlineAt = depth;
+                rich.begin(depth);
+            }
+        } else if (inlineAt >= 0) {
+            rich.start(local, depth);
+        }
+    }
+
+    void startRow(const char **atts)
+    {
+        const char *r = attribute(atts, "r");
+        const qint64 number = r ? parseRowNumber(r) : lastRow + 1;
+        if (number < 1 || number > kMaxRow)
+            return refuse(ReadStatus::Damaged, r ? QStringLiteral("row number \"%1\"").arg(QString::fromUtf8(r))
+                                                 : QStringLiteral("more rows than a worksheet holds"));
+        lastRow = number;
+        rowAt = depth;
+        inRow = true;
+        lastColumn = 0;
+        if (number > expected)
+            return done();  // row `expected` is missing, so blank
+        taking = number == expected;
+        if (taking)
+            cells = QStringList(reader.m_columns);
+    }
+
+    void startCell(const char **atts)
+    {
+        const char *r = attribute(atts, "r");
+        int column = lastColumn + 1;
+        qint64 row = 0;
+        if (r && !parseCellRef(r, &column, &row))
+            return refuse(ReadStatus::Damaged, QStringLiteral("cell reference \"%1\"").arg(QString::fromUtf8(r)));
+        if (column > kMaxColumn)
+            return refuse(ReadStatus::Damaged, QStringLiteral("a cell beyond column XFD"));
+        lastColumn = column;
+        cellAt = depth;
+        wanted = taking && column <= reader.m_columns;
+        if (!wanted)
+            return;
+        type = cellType(attribute(atts, "t"));
+        style = parseId(attribute(atts, "s"));
+        value.clear();
+        inlineText.clear();
+    }
+
+    void end(const char *) override
+    {
+        if (depth == valueAt) {
+            valueAt = -1;
+        } else if (depth == inlineAt) {
+            inlineAt = -1;
+            inlineText = rich.take();
+        } else if (inlineAt >= 0) {
+            rich.end(depth);
+        } else if (depth == cellAt) {
+            cellAt = -1;
+            if (wanted) {
+                QString error;
+                cells[lastColumn - 1] = reader.cellText(type, value, inlineText, style, &error);
+                if (!error.isEmpty())
+                    refuse(ReadStatus::Damaged, error);
+            }
+        } else if (depth == rowAt && inRow) {
+            inRow = false;
+            if (taking) {
+                taking = false;
+                if (!reader.takeRow(std::move(cells)))
+                    return done();
+                ++expected;
+            }
+        } else if (depth == dataAt) {
+            done();
+        }
+    }
+
+    void characters(const char *s, int len) override
+    {
+        if (depth == valueAt)
+            value.append(s, size_t(len));
+        else if (inlineAt >= 0)
+            rich.characters(s, len, depth);
+    }
+
+    WorkbookReader &reader;
+    int dataAt = -1, rowAt = -1, cellAt = -1, valueAt = -1, inlineAt = -1;
+    bool inRow = false, taking = false, wanted = false;
+    qint64 expected = 2, lastRow = 0;
+    int lastColumn = 0;
+    QStringList cells;
+    CellType type = CellType::Number;
+    int style = 0;
+    std::string value;
+    QString inlineText;
+    RichText rich;
+};
+
+void WorkbookReader::readSheet()
+{
+    SheetHandler handler(*this);
+    parsePart(m_sheetPart, "worksheet", handler);
+}
 
 } // namespace
 

@@ -1,6 +1,8 @@
 #pragma once
 // Reads the first worksheet of an .xlsx workbook as rows of texts, from row 2
-// down to the first blank row. Knows nothing of windows or the database.
+// down to the first blank row. Every part is read with expat. Knows nothing
+// of windows or the database, and keeps no state between calls, so it may
+// run on any thread.
 
 #include <QList>
 #include <QString>
@@ -13,8 +15,11 @@ enum class ReadStatus {
     Ok,
     CannotOpen,   // missing, locked or unreadable
     NotWorkbook,  // not an .xlsx package (another format, or no workbook in it)
-    Damaged,      // a workbook whose parts are broken or missing
-    TooLarge,     // more XML than the limit allows (or a zip bomb)
+    Damaged,      // parts broken or missing, or holding what no workbook holds (a cell
+                  // beyond column XFD or row 1048576, bytes invalid in the part's
+                  // encoding, nesting deeper than any writer makes)
+    TooLarge,     // more XML than the limit allows (a zip bomb), or more shared
+                  // strings than the import takes into memory
 };
 
 struct ReadOptions {

@@ -20,6 +20,10 @@ const QString kCancelled = QStringLiteral("用户取消导出！");
 const QString kInUse = QStringLiteral("覆盖保存失败！ 文件正被Excel程序占用，请关闭后重试！");
 const QString kNoEngine =
     QStringLiteral("你的计算机上没有安装Microsoft Excel表格，无法使用导出功能！找IT安装 Microsoft Office套件！");
+// A file or folder this user may not write: the cause is not another
+// program, so the user is told what to change instead.
+const QString kReadOnlyFile = QStringLiteral("覆盖保存失败！ 文件为只读或没有写入权限，请修改文件属性后重试！");
+const QString kReadOnlyFolder = QStringLiteral("保存失败！ 所在文件夹为只读或没有写入权限，请另选文件夹后重试！");
 const QString kBusy = QStringLiteral("另一个导出正在进行，请等它完成后再试！");
 
 // The small window that shows how far the rows are. Repaints while rows
@@ -105,9 +109,19 @@ bool ExportList(QWidget *owner, const QStringList &titles, const Sheet::RowSourc
     }
     const QString path = withSuffix(chosen);
     const QString shown = QDir::toNativeSeparators(path);
-    if (!Sheet::CanReplace(path)) {
+    // Nothing is started for a target that cannot be written.
+    switch (Sheet::TargetStatus(path)) {
+    case Sheet::ExportStatus::FileInUse:
         ShowMessage(shown + kInUse, QString(), MsgIcon::Error, owner);
         return false;
+    case Sheet::ExportStatus::ReadOnlyFile:
+        ShowMessage(shown + kReadOnlyFile, QString(), MsgIcon::Error, owner);
+        return false;
+    case Sheet::ExportStatus::ReadOnlyFolder:
+        ShowMessage(shown + kReadOnlyFolder, QString(), MsgIcon::Error, owner);
+        return false;
+    default:
+        break;
     }
 
     Sheet::ExportResult result;
@@ -125,6 +139,12 @@ bool ExportList(QWidget *owner, const QStringList &titles, const Sheet::RowSourc
     case Sheet::ExportStatus::FileInUse:
         ShowMessage(shown + kInUse, QString(), MsgIcon::Error, owner);
         break;
+    case Sheet::ExportStatus::ReadOnlyFile:
+        ShowMessage(shown + kReadOnlyFile, QString(), MsgIcon::Error, owner);
+        break;
+    case Sheet::ExportStatus::ReadOnlyFolder:
+        ShowMessage(shown + kReadOnlyFolder, QString(), MsgIcon::Error, owner);
+        break;
     case Sheet::ExportStatus::EngineFailed:
         ShowMessage(kNoEngine, QString(), MsgIcon::Error, owner);
         break;
@@ -132,6 +152,7 @@ bool ExportList(QWidget *owner, const QStringList &titles, const Sheet::RowSourc
         ShowMessage(kBusy, QString(), MsgIcon::Error, owner);
         break;
     case Sheet::ExportStatus::WriteFailed:
+    case Sheet::ExportStatus::InvalidInput:
         ShowMessage(QStringLiteral("导出：") + shown + QStringLiteral(" 文件失败！"), QString(),
                     MsgIcon::Information, owner);
         break;

@@ -21,7 +21,8 @@ QString ExportProgressCaption(qint64 done, qint64 total);
 Sheet::RowSource ListViewRows(const QTreeWidget *list);
 
 // Asks for the file, writes the titles and rows with a progress window and
-// tells the user how it went ("用户取消导出！", the file-in-use refusal,
+// tells the user how it went ("用户取消导出！", the refusals of a file in use,
+// a read-only file and a read-only folder,
 // "成功导出：…", "导出：… 文件失败！"). True only when this run wrote the
 // file; callers add their log entry.
 bool ExportList(QWidget *owner, const QStringList &titles, const Sheet::RowSource &rows);

@@ -232,6 +232,23 @@ void TstLogView::pagesAndExportsEveryEntry()
     const QJsonObject book = probe::dumpWorkbook(path);
     probe::checkExportTitles(book, {"日期/时间", "用户", "操作模块", "状态", "内容描述", "机器名", "IP地址"});
     probe::checkExportRows(book, expected);
+
+    // A log longer than a worksheet holds goes on over the next worksheets,
+    // each with the title row (here with 500 rows to a sheet).
+    Sheet::SetRowsPerSheetForTests(500);
+    MessageSeam::clear();
+    const QString longPath = t.env.folder() + QStringLiteral("/长日志.xlsx");
+    FileDialogs::setNextPath(longPath);
+    t.click("按钮_导出_");
+    Sheet::SetRowsPerSheetForTests(0);
+    QCOMPARE(cgtest::messageTexts(), QStringList({"成功导出：" + QDir::toNativeSeparators(longPath)}));
+    QCOMPARE(t.env.logTriples().last(), QStringLiteral("操作|导出系统日志成功|日志"));
+    for (int sheet = 0; sheet < 3; ++sheet) {
+        const QJsonObject part = probe::dumpWorkbook(longPath, sheet);
+        QCOMPARE(part.value("sheets").toInt(), 3);
+        probe::checkExportTitles(part, {"日期/时间", "用户", "操作模块", "状态", "内容描述", "机器名", "IP地址"});
+        probe::checkExportRows(part, expected.mid(500 * sheet, 500));
+    }
 }
 
 void TstLogView::clearingAsksTwice()

@@ -30,14 +30,14 @@ inline QJsonDocument python(const QString &script, const QStringList &args = {})
     return QJsonDocument::fromJson(p.readAllStandardOutput());
 }
 
-// Every cell of the first sheet as openpyxl sees it: value (dates as ISO
+// Every cell of a sheet (the first unless told) as openpyxl sees it: value (dates as ISO
 // text), type, number format, font, borders, fill and alignment; the sheet's
-// name and frozen cell, the column ranges with width and number format, and
-// the row heights.
+// name and frozen cell, the column ranges with width and number format, the
+// row heights, and the names of all sheets.
 inline const QString kDumpScript = QStringLiteral(R"(
 import sys, json, datetime, openpyxl
 wb = openpyxl.load_workbook(sys.argv[1])
-ws = wb.worksheets[0]
+ws = wb.worksheets[int(sys.argv[2])]
 sides = ("left", "right", "top", "bottom")
 def colour(c):
     return c.rgb if c is not None and c.type == "rgb" else None
@@ -54,11 +54,14 @@ for row in ws.iter_rows():
                  for c in row])
 cols = [[d.min, d.max, d.width, d.number_format] for d in ws.column_dimensions.values() if d.min]
 heights = {str(k): d.height for k, d in ws.row_dimensions.items() if d.height}
-print(json.dumps({"sheets": len(wb.worksheets), "name": ws.title, "frozen": ws.freeze_panes,
+print(json.dumps({"sheets": len(wb.worksheets), "names": [w.title for w in wb.worksheets], "name": ws.title, "frozen": ws.freeze_panes,
                   "rows": rows, "cols": cols, "heights": heights}))
 )");
 
-inline QJsonObject dumpWorkbook(const QString &path) { return python(kDumpScript, {path}).object(); }
+inline QJsonObject dumpWorkbook(const QString &path, int sheet = 0)
+{
+    return python(kDumpScript, {path, QString::number(sheet)}).object();
+}
 
 // The values of a dumped row as texts; "<none>" for an empty cell.
 inline QStringList values(const QJsonArray &row)

@@ -11,6 +11,9 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace cg;
 
 namespace {
@@ -48,6 +51,34 @@ public:
     }
 };
 
+// Runs as a user without special rights for its lifetime: as root,
+// permissions are never refused, so the tests take the user "nobody".
+class AsPlainUser {
+public:
+    AsPlainUser()
+    {
+        if (::geteuid() == 0)
+            m_switched = ::setegid(65534) == 0 && ::seteuid(65534) == 0;
+        m_ok = ::geteuid() != 0;
+    }
+    ~AsPlainUser()
+    {
+        if (m_switched) {
+            (void)::seteuid(0);
+            (void)::setegid(0);
+        }
+    }
+    bool ok() const { return m_ok; }
+
+private:
+    bool m_switched = false, m_ok = false;
+};
+
+struct RowsPerSheet {
+    explicit RowsPerSheet(qint64 rows) { Sheet::SetRowsPerSheetForTests(rows); }
+    ~RowsPerSheet() { Sheet::SetRowsPerSheetForTests(0); }
+};
+
 } // namespace
 
 class TestExport : public QObject {
@@ -56,11 +87,15 @@ private slots:
     void titleRowFormatAndTextCells();
     void emptyListWritesTitlesOnly();
     void textsComeBackUnchanged();
+    void longListsContinueOnNextSheet();
+    void sheetHoldsAMillionRowsWithTitle();
     void replacesOldFileOnlyWhenComplete();
     void refusesFileInUseAndSecondExport();
+    void readOnlyTargetsToldApart();
     void dialogueMessages();
     void progressCaptions();
     void templateDatesAndTexts();
+    void templateSheetNames();
 };
 
 void TestExport::titleRowFormatAndTextCells()
@@ -145,6 +180,69 @@ void TestExport::textsComeBackUnchanged()
     QCOMPARE(values(sheet.at(0).toArray()).value(29), "列30");
 }
 
+// A list longer than a worksheet holds goes on over further worksheets of
+// the same workbook, each with the title row; the progress counts all rows.
+void TestExport::longListsContinueOnNextSheet()
+{
+    QTemporaryDir dir;
+    RowsPerSheet limit(2);
+    const QStringList titles = {"日期/时间", "用户"};
+    QList<QStringList> rows;
+    for (int r = 1; r <= 5; ++r)
+        rows << QStringList{QString("2024-03-0%1").arg(r), QString("用户%1").arg(r)};
+    const QString path = dir.filePath("日志.xlsx");
+    qint64 lastDone = 0;
+    const auto result = Sheet::ExportWorkbook(path, titles, Sheet::RowSource::fromRows(rows), [&](qint64 done, qint64 total) {
+        QCOMPARE(total, 5);
+        QCOMPARE(done, lastDone + 1);
+        lastDone = done;
+    });
+    QVERIFY2(result.ok(), qPrintable(result.detail));
+    QCOMPARE(lastDone, 5);
+
+    const QList<QList<QStringList>> expected = {rows.mid(0, 2), rows.mid(2, 2), rows.mid(4)};
+    for (int sheet = 0; sheet < 3; ++sheet) {
+        const QJsonObject book = probe::dumpWorkbook(path, sheet);
+        QCOMPARE(book.value("names").toArray(), QJsonArray({"Sheet1", "Sheet2", "Sheet3"}));
+        probe::checkExportTitles(book, titles);
+        probe::checkExportRows(book, expected.at(sheet));
+    }
+    // Exactly full sheets leave no empty one behind; the import reads the first.
+    QVERIFY(Sheet::ExportWorkbook(path, titles, Sheet::RowSource::fromRows(rows.mid(0, 4))).ok());
+    QCOMPARE(probe::dumpWorkbook(path).value("sheets").toInt(), 2);
+    const auto read = Sheet::ReadFirstSheet(path, 2);
+    QVERIFY2(read.ok(), qPrintable(read.detail));
+    QCOMPARE(read.rows, rows.mid(0, 2));
+}
+
+// Without a smaller limit a worksheet takes 1,048,576 rows, the title row
+// included, and the next row opens the second sheet.
+void TestExport::sheetHoldsAMillionRowsWithTitle()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("big.xlsx");
+    const qint64 rows = Sheet::kMaxSheetRows;  // one more than the first sheet takes below its title
+    const Sheet::RowSource source{rows, [](qint64 row, int) { return QString::number(row + 1); }};
+    const auto result = Sheet::ExportWorkbook(path, {"序号"}, source);
+    QVERIFY2(result.ok(), qPrintable(result.detail));
+    const QJsonDocument seen = probe::python(QStringLiteral(R"(
+import sys, json, openpyxl
+wb = openpyxl.load_workbook(sys.argv[1], read_only=True)
+out = []
+for ws in wb.worksheets:
+    count, first, last = 0, None, None
+    for row in ws.iter_rows(values_only=True):
+        count += 1
+        if count == 2:
+            first = row[0]
+        last = row[0]
+    out.append([ws.title, count, first, last])
+print(json.dumps(out))
+)"), {path});
+    QCOMPARE(seen.array(), QJsonArray({QJsonArray({"Sheet1", 1048576, "1", "1048575"}),
+                                       QJsonArray({"Sheet2", 2, "1048576", "1048576"})}));
+}
+
 void TestExport::replacesOldFileOnlyWhenComplete()
 {
     QTemporaryDir dir;
@@ -195,6 +293,63 @@ void TestExport::refusesFileInUseAndSecondExport()
     QCOMPARE(inner, Sheet::ExportStatus::Busy);
     QVERIFY(!QFileInfo::exists(dir.filePath("inner.xlsx")));
     QVERIFY(Sheet::ExportWorkbook(dir.filePath("again.xlsx"), {"名称"}, {}).ok());
+}
+
+// A file or folder the user may not write is not "held open by Excel":
+// each gets its own message, and nothing is written.
+void TestExport::readOnlyTargetsToldApart()
+{
+    QTemporaryDir dir;
+    QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
+    const QString open = dir.filePath("open"), locked = dir.filePath("locked");
+    QVERIFY(QDir().mkpath(open + "/held.xlsx"));
+    QVERIFY(QDir().mkdir(locked));
+    const auto write = [](const QString &path, mode_t mode) {
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly) && f.write("old") == 3 && (f.close(), true)
+            && ::chmod(QFile::encodeName(path).constData(), mode) == 0;
+    };
+    QVERIFY(write(open + "/readonly.xlsx", 0444));
+    QVERIFY(write(locked + "/writable.xlsx", 0666));
+    QVERIFY(::chmod(QFile::encodeName(open).constData(), 0777) == 0);
+    QVERIFY(::chmod(QFile::encodeName(locked).constData(), 0555) == 0);
+
+    MessageRecording rec;
+    QTreeWidget list;
+    new QTreeWidgetItem(&list, QStringList{"新"});
+    AsPlainUser plain;
+    if (!plain.ok())
+        QSKIP("cannot take a user without special rights");
+
+    const QString inUse = "覆盖保存失败！ 文件正被Excel程序占用，请关闭后重试！";
+    const QString readOnlyFile = "覆盖保存失败！ 文件为只读或没有写入权限，请修改文件属性后重试！";
+    const QString readOnlyFolder = "保存失败！ 所在文件夹为只读或没有写入权限，请另选文件夹后重试！";
+    const struct {
+        QString path;
+        Sheet::ExportStatus status;
+        QString message;
+    } cases[] = {
+        {open + "/held.xlsx", Sheet::ExportStatus::FileInUse, inUse},
+        {open + "/readonly.xlsx", Sheet::ExportStatus::ReadOnlyFile, readOnlyFile},
+        {locked + "/new.xlsx", Sheet::ExportStatus::ReadOnlyFolder, readOnlyFolder},
+        {locked + "/writable.xlsx", Sheet::ExportStatus::ReadOnlyFolder, readOnlyFolder},
+    };
+    for (const auto &c : cases) {
+        QCOMPARE(Sheet::TargetStatus(c.path), c.status);
+        QCOMPARE(Sheet::ExportWorkbook(c.path, {"名称"}, Sheet::RowSource::fromRows({{"新"}})).status, c.status);
+        MessageSeam::clear();
+        FileDialogs::setNextPath(c.path);
+        QVERIFY(!ExportList(nullptr, {"名称"}, &list));
+        QCOMPARE(MessageSeam::shown().size(), 1);
+        QCOMPARE(MessageSeam::shown().at(0).text, QDir::toNativeSeparators(c.path) + c.message);
+        QCOMPARE(MessageSeam::shown().at(0).title, "系统提示");
+        QCOMPARE(MessageSeam::shown().at(0).icon, MsgIcon::Error);
+    }
+    QCOMPARE(probe::entries(open), QStringList({"held.xlsx", "readonly.xlsx"}));
+    QCOMPARE(probe::entries(locked), QStringList({"writable.xlsx"}));
+    QFile old(open + "/readonly.xlsx");
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), "old");
 }
 
 void TestExport::dialogueMessages()
@@ -279,6 +434,31 @@ void TestExport::templateDatesAndTexts()
     QVERIFY2(read.ok(), qPrintable(read.detail));
     QCOMPARE(read.rows, (QList<QStringList>{{"2024-03-01", "2024-03-01"}, {"0012", "2024-02-30"},
                                            {"", "1900-01-01"}, {"x", ""}}));
+}
+
+// Sheet names are escaped in the workbook; what a workbook cannot hold is
+// refused before anything is written.
+void TestExport::templateSheetNames()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("模板.xlsx");
+    Sheet::TemplateSheet sheet;
+    sheet.columns = {{"编号", 10, Sheet::ColumnKind::Text}};
+    for (const QString &name : {QString("合同\"导入\"模板 & <A>'s"), QString(31, u'表')}) {
+        sheet.name = name;
+        QVERIFY2(Sheet::WriteTemplate(path, sheet).ok(), qPrintable(name));
+        QCOMPARE(dump(path).value("name").toString(), name);
+    }
+    QVERIFY(QFile::remove(path));
+    for (const QString &name : {QString(), QString(32, u'表'), QString("a:b"), QString("a\\b"), QString("a/b"),
+                                QString("a?b"), QString("a*b"), QString("[a"), QString("a]"), QString("'a"),
+                                QString("a'"), QString("a\tb")}) {
+        sheet.name = name;
+        const auto result = Sheet::WriteTemplate(path, sheet);
+        QVERIFY2(result.status == Sheet::ExportStatus::InvalidInput, qPrintable(name));
+        QVERIFY(!result.detail.isEmpty());
+    }
+    QCOMPARE(probe::entries(dir.path()), QStringList());
 }
 
 QTEST_MAIN(TestExport)

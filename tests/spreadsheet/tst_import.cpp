@@ -5,6 +5,7 @@
 #include "ui/Seams.h"
 #include "ui/SpreadsheetImport.h"
 
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
@@ -199,13 +200,28 @@ void TestImport::xmlAsWriterMayPutIt()
     result = read(bytes);
     QVERIFY2(result.ok(), qPrintable(result.detail));
     QCOMPARE(result.rows, expected);
+    // Also in GBK, as some Chinese programs write it; a byte pair that is no
+    // GBK character is damage.
+    QStringEncoder gbk("GBK");
+    const QByteArray gbkSheet = gbk.encode(QString::fromUtf8(sheet("<?xml version=\"1.0\" encoding=\"GBK\"?>\r\n", rows)));
+    QVERIFY(!gbk.hasError());
+    result = read(gbkSheet);
+    QVERIFY2(result.ok(), qPrintable(result.detail));
+    QCOMPARE(result.rows, expected);
+    QByteArray badGbk = gbkSheet;
+    badGbk.replace(QByteArray(gbk.encode(QStringLiteral("标题"))), QByteArray("\x81\x20\x81\x20"));
+    QCOMPARE(read(badGbk).status, ReadStatus::Damaged);
 
     for (const QByteArray &broken :
          {QByteArray("<x:row r=\"2\"><x:c t=\"inlineStr\"><x:is><x:t>&nbsp;</x:t></x:is></x:c></x:row>"),
           QByteArray("<x:row r=\"2\"><x:c><x:v>1</x:v></x:row>"),
           QByteArray("<x:row r=\"2\"><x:c t=\"inlineStr\"><x:is><x:t>&#0;</x:t></x:is></x:c></x:row>"),
           QByteArray("<x:row r=\"2\"><x:c r=A2><x:v>1</x:v></x:c></x:row>"),
-          QByteArray("<!DOCTYPE x><x:row r=\"2\"/>")}) {
+          QByteArray("<!DOCTYPE x><x:row r=\"2\"/>"),
+          QByteArray("<x:row r=\"2\" r=\"2\"><x:c><x:v>1</x:v></x:c></x:row>"),
+          QByteArray("<x:row r=\"2\"><y:c><y:v>1</y:v></y:c></x:row>"),
+          QByteArray("<x:row r=\"2\"><x:c t=\"inlineStr\"><x:is><x:t>a&amp b</x:t></x:is></x:c></x:row>"),
+          QByteArray("<x:row r=\"2\"><x:c t=\"inlineStr\"><x:is><x:t>a]]>b</x:t></x:is></x:c></x:row>")}) {
         result = read(sheet("", broken));
         QVERIFY2(result.status == ReadStatus::Damaged, broken.constData());
         QVERIFY(result.rows.isEmpty());
@@ -245,6 +261,37 @@ void TestImport::unreadableFiles()
     }
     QDir(dir.path()).mkdir("folder.xlsx");
 
+    // Small files that unpack into what no workbook holds.
+    const auto inRow2 = [&](const QByteArray &cells) {
+        return probe::simplePackage(title + "<row r=\"2\">" + cells + "</row>");
+    };
+    const auto sheetPart = [&](const QByteArray &bytes) {
+        return probe::package("", "<sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/>",
+                              probe::rel("rId1", "worksheet", "worksheets/sheet1.xml"),
+                              {{"xl/worksheets/sheet1.xml", bytes}});
+    };
+    const auto withStrings = [&](const QByteArray &items) {
+        return probe::package("", "<sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/>",
+                              probe::rel("rId1", "worksheet", "worksheets/sheet1.xml")
+                                  + probe::rel("rId2", "sharedStrings", "sharedStrings.xml"),
+                              {{"xl/worksheets/sheet1.xml", probe::sheetXml(title)},
+                               {"xl/sharedStrings.xml", "<sst " + probe::kMain + ">" + items + "</sst>"}});
+    };
+    QByteArray deepWorkbook = "<workbook " + probe::kMain + ">";
+    for (int i = 0; i < 5000; ++i)
+        deepWorkbook += "<a>";
+    for (int i = 0; i < 5000; ++i)
+        deepWorkbook += "</a>";
+    deepWorkbook += "<sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>";
+    probe::Parts deep = probe::simplePackage(title);
+    deep[2].second = deepWorkbook;
+    QByteArray manyAttributes = "<c r=\"A2\"";
+    for (int i = 0; i < 5000; ++i)
+        manyAttributes += " a" + QByteArray::number(i) + "=\"1\"";
+    manyAttributes += "><v>1</v></c>";
+    QByteArray tooManyRows = title;
+    tooManyRows += QByteArray("<row><c><v>1</v></c></row>").repeated(1048576);
+
     const QList<QPair<QString, ReadStatus>> cases = {
         {dir.filePath("missing.xlsx"), ReadStatus::CannotOpen},
         {dir.filePath("folder.xlsx"), ReadStatus::CannotOpen},
@@ -260,6 +307,24 @@ void TestImport::unreadableFiles()
         {zipped("badindex.xlsx", probe::simplePackage(title + "<row r=\"2\"><c t=\"s\"><v>5</v></c></row>")),
          ReadStatus::Damaged},
         {zipped("dtd.xlsx", {{"xl/workbook.xml", "<!DOCTYPE x [<!ENTITY a \"aaaa\">]><workbook/>"}}), ReadStatus::Damaged},
+        {zipped("xfe.xlsx", inRow2("<c r=\"XFE2\"><v>1</v></c>")), ReadStatus::Damaged},
+        {zipped("afterxfd.xlsx", inRow2("<c r=\"XFD2\"><v>1</v></c><c><v>2</v></c>")), ReadStatus::Damaged},
+        {zipped("row1048577.xlsx", inRow2("<c r=\"A1048577\"><v>1</v></c>")), ReadStatus::Damaged},
+        {zipped("rows.xlsx", probe::simplePackage(tooManyRows)), ReadStatus::Damaged},
+        {zipped("utf8.xlsx", inRow2("<c t=\"inlineStr\"><is><t>\xC3\x28</t></is></c>")), ReadStatus::Damaged},
+        {zipped("nul.xlsx", inRow2("<c t=\"inlineStr\"><is><t>a" + QByteArray(1, '\0') + "b</t></is></c>")), ReadStatus::Damaged},
+        {zipped("u0001.xlsx", inRow2("<c t=\"inlineStr\"><is><t>a\x01</t></is></c>")), ReadStatus::Damaged},
+        {zipped("ufffe.xlsx", inRow2("<c t=\"inlineStr\"><is><t>a\xEF\xBF\xBE</t></is></c>")), ReadStatus::Damaged},
+        {zipped("ascii.xlsx", sheetPart("<?xml version=\"1.0\" encoding=\"US-ASCII\"?><worksheet " + probe::kMain
+                                        + "><sheetData><row r=\"2\"><c t=\"inlineStr\"><is><t>\xE9</t></is></c></row>"
+                                          "</sheetData></worksheet>")),
+         ReadStatus::Damaged},
+        {zipped("noroot.xlsx", sheetPart("<?xml version=\"1.0\"?><chartsheet " + probe::kMain + "/>")), ReadStatus::Damaged},
+        {zipped("deep.xlsx", deep), ReadStatus::Damaged},
+        {zipped("attributes.xlsx", inRow2(manyAttributes)), ReadStatus::Damaged},
+        {zipped("strings.xlsx", withStrings(QByteArray("<si/>").repeated(4 * 1024 * 1024 + 1))), ReadStatus::TooLarge},
+        {zipped("stringsize.xlsx", withStrings("<si><t>" + QByteArray(64 * 1024 * 1024 + 1, 'x') + "</t></si>")),
+         ReadStatus::TooLarge},
     };
     const QStringList before = probe::entries(dir.path());
     for (const auto &[path, status] : cases) {
