@@ -108,7 +108,7 @@ int runSaver(const QStringList &args)
     AppContext ctx(args.at(2));
     if (!connectStation(ctx, args, 4, QStringLiteral("工作站丙")))
         return 3;
-    // A log row takes its time (a slow name lookup, a busy server), so a
+    // A log row takes its time (a busy server, a slow network), so a
     // kill is most likely to fall while the log rows are being written.
     ctx.db().setStatementObserver([](const QString &sql) {
         if (sql.startsWith(QStringLiteral("insert into rzb")))

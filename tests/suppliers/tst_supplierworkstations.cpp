@@ -64,7 +64,7 @@ int runAdder(const QStringList &args)
     if (!env.db().open(args.at(1), args.at(2), args.at(3), args.at(4), QString()))
         return 3;
     env.loginAs(QStringLiteral("admin"));
-    // A log row takes its time (a slow name lookup, a busy server), so a
+    // A log row takes its time (a busy server, a slow network), so a
     // kill is most likely to fall while it is being written.
     env.db().setStatementObserver([](const QString &sql) {
         if (sql.startsWith(QStringLiteral("insert into rzb")))
