@@ -64,7 +64,10 @@ public:
     static inline const QString kQueryModule = QStringLiteral("供应商查询");
     static inline const QString kChangeModule = QStringLiteral("供应商变更");
     static inline const QString kModifyModule = QStringLiteral("供应商修改");
-    static QString moduleOf(SupplierEditMode mode) { return mode == SupplierEditMode::Change ? kChangeModule : kModifyModule; }
+    static QString moduleOf(SupplierEditMode mode)
+    {
+        return mode == SupplierEditMode::Change ? kChangeModule : kModifyModule;
+    }
 
     // The inputs single entry and the change window require, in the order
     // they are checked.
@@ -112,12 +115,11 @@ public:
     // as it is.
     BatchResult addBatch(const QList<SupplierRow> &rows);
 
-    // matching, when given, receives how many rows the statement met (for
-    // Several: how many would have been changed).
-
     // Sets the state of the supplier the caller sees as row (its six values
     // other than the state must still be stored so) and logs the audit or
-    // unaudit. all: act on every row holding these values.
+    // unaudit. all: act on every row holding these values. matching, when
+    // given, receives how many rows the statement met (for Several: how many
+    // identical rows there are); the same for remove and update.
     Outcome setState(const SupplierRow &row, const QString &state, bool all = false, int *matching = nullptr);
 
     // Deletes the row holding exactly these seven values and logs it.
