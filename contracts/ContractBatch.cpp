@@ -18,45 +18,52 @@ BatchResult ContractBatch::apply(BatchOperation op, qint64 id, const QString &sh
     const QString &audited = AuditState::Audited;
     const bool committed = inTransaction(m_db, [&] {
         Recordset rs(m_db);
-        if (!rs.open(QStringLiteral("select 合同编号,单据状态 from ") + m_table + QStringLiteral(" where id=?"), {id}))
+        if (!rs.open(QStringLiteral("select 合同编号 from ") + m_table + QStringLiteral(" where id=?"), {id}))
             return false;
         if (rs.eof()) {
             result.outcome = BatchOutcome::Stale;
             return false;
         }
         result.number = rs.text(0);
-        const bool isAudited = rs.text(1) == audited;
         rs.close();
-        // Each statement repeats the state it expects, so it cannot act on
-        // rows whose state moved on since the check.
+        // The lines of an imported contract may differ in state. Audit acts
+        // while any line is not audited and unaudit while any line is, so
+        // such a contract can always be brought to one state; one audited
+        // line is enough to keep the whole contract from being deleted.
+        if (!rs.open(QStringLiteral("select 单据状态 from ") + m_table + QStringLiteral(" where 合同编号=?"),
+                     {result.number}))
+            return false;
+        bool anyAudited = false, anyOther = false;
+        for (; !rs.eof(); rs.moveNext())
+            (rs.text(0) == audited ? anyAudited : anyOther) = true;
+        rs.close();
+        // The check and the statement are one unit under the write lock, so
+        // no other workstation changes the lines in between.
         bool ran = false;
         switch (op) {
         case BatchOperation::Audit:
-            if (isAudited) {
+            if (!anyOther) {
                 result.outcome = BatchOutcome::Refused;
                 return false;
             }
-            ran = m_db.execute(QStringLiteral("update ") + m_table
-                                   + QStringLiteral(" set 单据状态=? where 合同编号=? and 单据状态<>?"),
-                               {audited, result.number, audited});
+            ran = m_db.execute(QStringLiteral("update ") + m_table + QStringLiteral(" set 单据状态=? where 合同编号=?"),
+                               {audited, result.number});
             break;
         case BatchOperation::Unaudit:
-            if (!isAudited) {
+            if (!anyAudited) {
                 result.outcome = BatchOutcome::Refused;
                 return false;
             }
-            ran = m_db.execute(QStringLiteral("update ") + m_table
-                                   + QStringLiteral(" set 单据状态=? where 合同编号=? and 单据状态=?"),
-                               {AuditState::NotAudited, result.number, audited});
+            ran = m_db.execute(QStringLiteral("update ") + m_table + QStringLiteral(" set 单据状态=? where 合同编号=?"),
+                               {AuditState::NotAudited, result.number});
             break;
         case BatchOperation::Delete:
-            if (isAudited) {
+            if (anyAudited) {
                 result.outcome = BatchOutcome::Refused;
                 return false;
             }
-            ran = m_db.execute(QStringLiteral("delete from ") + m_table
-                                   + QStringLiteral(" where 合同编号=? and 单据状态<>?"),
-                               {result.number, audited});
+            ran = m_db.execute(QStringLiteral("delete from ") + m_table + QStringLiteral(" where 合同编号=?"),
+                               {result.number});
             break;
         }
         if (!ran)
@@ -65,14 +72,21 @@ BatchResult ContractBatch::apply(BatchOperation op, qint64 id, const QString &sh
             result.outcome = BatchOutcome::Stale;
             return false;
         }
+        // The log row belongs to the change: both are stored or neither.
+        if (!LogWriter(m_db, m_user)
+                 .write(QStringLiteral("操作"), logDescription(op, BatchOutcome::Done, result.number, m_set), kModule))
+            return false;
         result.outcome = BatchOutcome::Done;
         return true;
     });
     if (!committed && result.outcome == BatchOutcome::Done)
         result.outcome = BatchOutcome::Failed;
-    const QString description = logDescription(op, result.outcome, result.number, m_set);
-    if (!description.isEmpty())
-        WriteLogEntry(m_db, m_user, QStringLiteral("操作"), description, kModule);
+    // A failed attempt is logged too, on its own: nothing else was stored.
+    if (result.outcome != BatchOutcome::Done) {
+        const QString description = logDescription(op, result.outcome, result.number, m_set);
+        if (!description.isEmpty())
+            WriteLogEntry(m_db, m_user, QStringLiteral("操作"), description, kModule);
+    }
     return result;
 }
 
@@ -111,7 +125,7 @@ bool ContractBatch::isError(BatchOperation op, BatchOutcome outcome)
 QString ContractBatch::logDescription(BatchOperation op, BatchOutcome outcome, const QString &number,
                                       const QString &accountSet)
 {
-    if (outcome == BatchOutcome::Refused || outcome == BatchOutcome::Stale)
+    if (outcome == BatchOutcome::Refused)
         return {};
     return message(op, outcome, number) + QStringLiteral("账套：") + accountSet;
 }

@@ -15,7 +15,7 @@ enum class BatchOutcome {
     Done,
     Refused,   // audit: already audited; unaudit: not audited; delete: audited
     Failed,    // the database refused the statement; nothing changed
-    Stale      // no row matched any more (deleted or changed elsewhere); nothing changed
+    Stale      // no row matched any more (deleted or changed elsewhere); told and logged as a failure
 };
 
 struct BatchResult {
@@ -30,10 +30,11 @@ public:
 
     ContractBatch(DbConnection &db, const QString &table, const QString &accountSet, const QString &user);
 
-    // Applies op to the contract of the line id and writes its log entry
-    // (successes and database failures; refusals and stale rows are not
-    // logged). shownNumber names the contract when its id no longer
-    // resolves.
+    // Applies op to the contract of the line id and writes its log entry:
+    // a success in the same unit as the change, a failure (the database
+    // refused, or the contract is gone) after it; refusals are not logged.
+    // A delete is refused while any line of the contract is audited.
+    // shownNumber names the contract when its id no longer resolves.
     BatchResult apply(BatchOperation op, qint64 id, const QString &shownNumber);
 
     // "编号：" + number + the outcome's suffix.

@@ -117,6 +117,12 @@ ContractEntry::Outcome ContractEntry::save(const ContractForm &form, const QList
                 return false;
         if (!m_store.writeAttachment(form.number, attachment))
             return false;
+        // The log rows are part of the save: a contract is never stored
+        // without them, and none is written for a save that did not happen.
+        LogWriter log(m_db, m_login.userName);
+        for (const ContractRow &row : rows)
+            if (!log.write(QStringLiteral("操作"), logDescription(row), logModule(!attachment.isEmpty())))
+                return false;
         outcome = Outcome::Saved;
         return true;
     });
@@ -139,12 +145,6 @@ QString ContractEntry::logDescription(const ContractRow &r)
                       r.expiryDate, r.amount,    r.paymentTerms, r.first,         r.second,
                       r.third,      r.fourth,    r.remaining,    r.taxRate}
               .join(QLatin1Char('|'));
-}
-
-void ContractEntry::logSaved(const QList<ContractRow> &rows, bool withAttachment)
-{
-    for (const ContractRow &r : rows)
-        WriteLogEntry(m_db, m_login.userName, QStringLiteral("操作"), logDescription(r), logModule(withAttachment));
 }
 
 QString ContractEntry::message(Outcome outcome)

@@ -1,7 +1,7 @@
 #pragma once
 // Entering a new contract, apart from the window: the checks in their fixed
-// order, the rows one save writes, the save itself as one unit of work and
-// the log entries that follow it.
+// order, the rows one save writes, and the save itself with its log entries
+// as one unit of work.
 
 #include "contracts/ContractRecord.h"
 #include "data/Context.h"
@@ -75,14 +75,14 @@ public:
     // The rows a save writes, line by line, audited, with their sub-numbers.
     static QList<ContractRow> rowsOf(const ContractForm &form, const QList<ProductLine> &lines);
 
-    // Refuses a stored number, then writes every line and the attachment on
-    // the first row, all in one unit that no other workstation can
-    // interleave with: DuplicateNumber or Failed store nothing at all. A
-    // save without lines fails. Writes no log entry.
+    // Refuses a stored number, then writes every line, the attachment on
+    // the first row and one log entry per line, all in one unit that no
+    // other workstation can interleave with: DuplicateNumber or Failed
+    // store nothing at all, a log entry that cannot be written included. A
+    // save without lines fails.
     Outcome save(const ContractForm &form, const QList<ProductLine> &lines, const QByteArray &attachment);
 
-    // After a save: one entry per saved row.
-    void logSaved(const QList<ContractRow> &rows, bool withAttachment);
+    // The log entry of one saved row.
     static QString logModule(bool withAttachment);
     static QString logDescription(const ContractRow &row);
 

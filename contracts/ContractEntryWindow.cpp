@@ -443,8 +443,6 @@ void ContractEntryWindow::save()
         return;
     }
     const QList<ContractRow> rows = ContractEntry::rowsOf(values, productLines);
-    const bool withAttachment = !m_pending.isEmpty();
-    entry.logSaved(rows, withAttachment);
     m_pending.clear();
     appendToList(rows, entry.store().hasAttachment(values.number));
     resetForm(entry.store());

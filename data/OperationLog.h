@@ -15,6 +15,10 @@ QString LogFilterDate(const QDateTime &when);
 QString LogDateTime(const QDateTime &when);
 
 // Writes log rows on one connection for one user (empty before a login).
+// Inside a unit of work on that connection (WriteUnit, inTransaction) the
+// row joins the unit and is committed or rolled back with it: a change and
+// the log row that describes it are written that way, and a false result
+// must fail the unit, so that neither is stored without the other.
 class LogWriter {
 public:
     LogWriter(DbConnection &db, const QString &user) : m_db(db), m_user(user) {}

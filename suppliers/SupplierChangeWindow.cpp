@@ -84,7 +84,7 @@ void SupplierChangeWindow::save()
     if (!m_loaded)
         return;
     const SupplierRow now = m_inputs.values();
-    Suppliers suppliers(Ctx().db());
+    Suppliers suppliers(Ctx().db(), Ctx().login.userName);
     const QString taken = QStringLiteral("此供应名称已经录入");
     if (suppliers.nameTakenByOther(now.name, m_old.name)) {
         ShowMessage(taken, QString(), MsgIcon::Information, this);
@@ -94,7 +94,19 @@ void SupplierChangeWindow::save()
         ShowMessage(EmptyFieldMessage(empty), QString(), MsgIcon::Information, this);
         return;
     }
-    switch (suppliers.update(m_old, now)) {
+    int matching = 0;
+    bool all = false;
+    Suppliers::Outcome outcome = suppliers.update(m_mode, m_old, now, false, &matching);
+    if (outcome == Suppliers::Outcome::Several) {
+        // Old data may hold the same supplier twice: all of them are saved, or none.
+        if (!AskYesNo(Suppliers::severalQuestion(isChange(m_mode) ? QStringLiteral("变更") : QStringLiteral("修改"),
+                                                 m_old.name, matching),
+                      this))
+            return;
+        all = true;
+        outcome = suppliers.update(m_mode, m_old, now, true);
+    }
+    switch (outcome) {
     case Suppliers::Outcome::Done:
         break;
     case Suppliers::Outcome::Exists:
@@ -102,16 +114,14 @@ void SupplierChangeWindow::save()
         ShowMessage(taken, QString(), MsgIcon::Information, this);
         return;
     case Suppliers::Outcome::NotFound:
+    case Suppliers::Outcome::Several:
     case Suppliers::Outcome::Failed:
         SetHint(m_hint, QStringLiteral("保存失败！"), false);
         ShowMessage(QStringLiteral("保存失败！"), QString(), MsgIcon::Error, this);
         return;
     }
     if (m_query)
-        m_query->supplierSaved(m_row, m_old.name, now, m_mode);
-    WriteLogEntry(QStringLiteral("操作"),
-                  isChange(m_mode) ? Suppliers::changeLogText(m_old, now) : Suppliers::modifyLogText(m_old, now),
-                  module());
+        m_query->supplierSaved(m_row, m_old, now, m_mode, all);
     SetHint(m_hint, QStringLiteral("保存成功！"), true);
     SupplierNames::refresh();
     ShowMessage(QStringLiteral("保存成功！"), QString(), MsgIcon::Information, this);

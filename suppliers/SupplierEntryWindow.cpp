@@ -165,7 +165,7 @@ void SupplierEntryWindow::saveBatch()
             cells << item->text(c);
         rows << SupplierRow::fromCells(cells);
     }
-    const Suppliers::BatchResult r = Suppliers(Ctx().db()).addBatch(rows);
+    const Suppliers::BatchResult r = Suppliers(Ctx().db(), Ctx().login.userName).addBatch(rows);
     if (r.stored > 0)
         SupplierNames::refresh();
     const QString row = QString::number(r.stopRow);
@@ -183,12 +183,12 @@ void SupplierEntryWindow::saveBatch()
                     QString(), MsgIcon::Information, this);
         break;
     case Suppliers::Outcome::NotFound:
+    case Suppliers::Outcome::Several:
     case Suppliers::Outcome::Failed:
         ShowMessage(QStringLiteral("第 ") + row + QStringLiteral(" 行后没有导入成功，请检查导入的数据后重试！"), QString(),
                     MsgIcon::Information, this);
         break;
     }
-    log(QStringLiteral("成功导入供应商数据，共导入：") + QString::number(r.stored) + QStringLiteral("行"));
 }
 
 void SupplierEntryWindow::saveOne()
@@ -198,9 +198,8 @@ void SupplierEntryWindow::saveOne()
         ShowMessage(EmptyFieldMessage(empty), QString(), MsgIcon::Error, this);
         return;
     }
-    switch (Suppliers(Ctx().db()).add(typed)) {
+    switch (Suppliers(Ctx().db(), Ctx().login.userName).add(typed)) {
     case Suppliers::Outcome::Done: {
-        log(Suppliers::addLogText(typed));
         SetHint(m_hint, QStringLiteral(" 保存成功！"), true);
         SupplierRow stored = typed;
         stored.state = kSupplierAudited;
@@ -215,6 +214,7 @@ void SupplierEntryWindow::saveOne()
         ShowMessage(QStringLiteral("供应商名称重复，不能保存！"), QString(), MsgIcon::Error, this);
         break;
     case Suppliers::Outcome::NotFound:
+    case Suppliers::Outcome::Several:
     case Suppliers::Outcome::Failed:
         SetHint(m_hint, QStringLiteral(" 保存失败！"), false);
         ShowMessage(QStringLiteral("保存失败！"), QString(), MsgIcon::Error, this);

@@ -252,7 +252,7 @@ void SupplierQueryWindow::deleteSelected()
         return;
     guarded([this, r] {
         const SupplierRow row = m_model->row(r);
-        Suppliers suppliers(Ctx().db());
+        Suppliers suppliers(Ctx().db(), Ctx().login.userName);
         if (suppliers.isAudited(row.name)) {
             ShowMessage(QStringLiteral("不能直接删除已审核的数据，请反审核后再删除！"), QString(), MsgIcon::Information,
                         this);
@@ -260,12 +260,23 @@ void SupplierQueryWindow::deleteSelected()
         }
         if (!AskYesNo(QStringLiteral("是否要删除") + row.name + QStringLiteral("供应商，删除后无法恢复！"), this))
             return;
-        if (suppliers.remove(row) != Suppliers::Outcome::Done) {
+        int matching = 0;
+        Suppliers::Outcome outcome = suppliers.remove(row, false, &matching);
+        if (outcome == Suppliers::Outcome::Several) {
+            // Old data may hold the same supplier twice: all of them go, or none.
+            if (!AskYesNo(Suppliers::severalQuestion(QStringLiteral("删除"), row.name, matching), this))
+                return;
+            outcome = suppliers.remove(row, true);
+        }
+        if (outcome != Suppliers::Outcome::Done) {
             ShowMessage(QStringLiteral("删除失败！"), QString(), MsgIcon::Error, this);
             return;
         }
-        log(QStringLiteral("成功删除供应商：") + row.name);
-        m_model->removeRowAt(m_model->isRow(r) && m_model->row(r) == row ? r : m_model->indexOf(row));
+        if (m_model->isRow(r) && m_model->row(r) == row)
+            m_model->removeRowAt(r);
+        // Every list row that showed one of the deleted rows goes with it.
+        for (int i = m_model->indexOf(row); i >= 0; i = m_model->indexOf(row))
+            m_model->removeRowAt(i);
         SupplierNames::refresh();
         m_count->setText(QStringLiteral(" 共：") + QString::number(m_model->rowCount()) + QStringLiteral("行"));
         ShowMessage(QStringLiteral("删除成功！"), QString(), MsgIcon::Information, this);
@@ -283,7 +294,7 @@ void SupplierQueryWindow::changeState(bool audit)
     guarded([this, r, audit] {
         const SupplierRow row = m_model->row(r);
         const QString &name = row.name;
-        Suppliers suppliers(Ctx().db());
+        Suppliers suppliers(Ctx().db(), Ctx().login.userName);
         const bool audited = suppliers.isAudited(name);
         if (audit && audited) {
             ShowMessage(name + QStringLiteral(" 已是审核状态，不需要重复审核！"), QString(), MsgIcon::Information, this);
@@ -295,36 +306,63 @@ void SupplierQueryWindow::changeState(bool audit)
             return;
         }
         const QString state = audit ? kSupplierAudited : kSupplierNotAudited;
-        if (suppliers.setState(row, state) != Suppliers::Outcome::Done) {
+        int matching = 0;
+        Suppliers::Outcome outcome = suppliers.setState(row, state, false, &matching);
+        if (outcome == Suppliers::Outcome::Several) {
+            if (!AskYesNo(Suppliers::severalQuestion(audit ? QStringLiteral("审核") : QStringLiteral("反审核"), name,
+                                                     matching),
+                          this))
+                return;
+            outcome = suppliers.setState(row, state, true);
+        }
+        if (outcome != Suppliers::Outcome::Done) {
             ShowMessage(name + (audit ? QStringLiteral(" 审核失败！") : QStringLiteral(" 供应商反审核失败！")), QString(),
                         MsgIcon::Error, this);
             return;
         }
-        log((audit ? QStringLiteral("成功审核供应商： ") : QStringLiteral("成功反审核供应商： ")) + name);
-        m_model->setState(m_model->isRow(r) && m_model->row(r) == row ? r : m_model->indexOf(row), state);
+        // The row acted on, and any other list row showing the same values.
+        if (m_model->isRow(r) && m_model->row(r) == row)
+            m_model->setState(r, state);
+        for (int i = 0; i < m_model->rowCount(); ++i)
+            if (m_model->row(i) == row)
+                m_model->setState(i, state);
         ShowMessage(name + (audit ? QStringLiteral(" 审核成功！") : QStringLiteral(" 供应商反审核成功！")), QString(),
                     MsgIcon::Information, this);
     });
 }
 
-void SupplierQueryWindow::supplierSaved(int row, const QString &loadedName, const SupplierRow &saved,
-                                        SupplierEditMode mode)
+void SupplierQueryWindow::supplierSaved(int row, const SupplierRow &old, const SupplierRow &saved, SupplierEditMode mode,
+                                        bool all)
 {
+    const auto rewrite = [&](int r) {
+        SupplierRow shown = m_model->row(r);
+        shown.state = kSupplierAudited;
+        if (mode == SupplierEditMode::Modify) {
+            shown.name = saved.name;
+            shown.telephone = saved.telephone;
+            shown.contact = saved.contact;
+            shown.address = saved.address;
+        }
+        shown.taxRate = saved.taxRate;
+        shown.paymentTerms = saved.paymentTerms;
+        m_model->setRow(r, shown);
+    };
+    if (all) {
+        // Every identical row was saved: each list row that showed one of them.
+        const auto sameSix = [&old](const SupplierRow &r) {
+            return r.name == old.name && r.telephone == old.telephone && r.contact == old.contact
+                && r.address == old.address && r.taxRate == old.taxRate && r.paymentTerms == old.paymentTerms;
+        };
+        for (int r = 0; r < m_model->rowCount(); ++r)
+            if (sameSix(m_model->row(r)))
+                rewrite(r);
+        return;
+    }
     // After a new query or a delete the row may show another supplier: the
     // list is then left as it is rather than written into the wrong row.
-    if (!m_model->isRow(row) || m_model->row(row).name != loadedName)
+    if (!m_model->isRow(row) || m_model->row(row).name != old.name)
         return;
-    SupplierRow shown = m_model->row(row);
-    shown.state = kSupplierAudited;
-    if (mode == SupplierEditMode::Modify) {
-        shown.name = saved.name;
-        shown.telephone = saved.telephone;
-        shown.contact = saved.contact;
-        shown.address = saved.address;
-    }
-    shown.taxRate = saved.taxRate;
-    shown.paymentTerms = saved.paymentTerms;
-    m_model->setRow(row, shown);
+    rewrite(row);
 }
 
 void SupplierQueryWindow::closeEvent(QCloseEvent *event)

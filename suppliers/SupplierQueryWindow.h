@@ -43,8 +43,10 @@ public:
     void selectRow(int row);
 
     // Called by the change window after a save: rewrites the list row it was
-    // opened on, provided that row still shows the supplier it loaded.
-    void supplierSaved(int row, const QString &loadedName, const SupplierRow &saved, SupplierEditMode mode);
+    // opened on, provided that row still shows the supplier it loaded (old);
+    // with all (every identical row was saved), each row showing old's six
+    // values.
+    void supplierSaved(int row, const SupplierRow &old, const SupplierRow &saved, SupplierEditMode mode, bool all = false);
 
     SupplierListModel *model() const { return m_model; }
     QTableView *list() const { return m_list; }

@@ -1,6 +1,7 @@
 #include "suppliers/Suppliers.h"
 
 #include "data/Db.h"
+#include "data/OperationLog.h"
 #include "data/RowStore.h"
 
 namespace cg {
@@ -80,85 +81,133 @@ bool Suppliers::load(const QString &name, SupplierRow &row) const
     return true;
 }
 
-Suppliers::Outcome Suppliers::insert(const SupplierRow &row)
+Suppliers::Outcome Suppliers::inUnit(const std::function<Outcome()> &fn)
 {
     Outcome outcome = Outcome::Failed;
     const bool committed = inTransaction(m_db, [&] {
-        bool ok = false;
-        if (exists(row.name, &ok)) {
-            outcome = Outcome::Exists;
-            return false;
-        }
-        if (!ok)
-            return false;
-        if (!m_db.execute(QStringLiteral("insert into gysb(") + kColumns + QStringLiteral(") values(?,?,?,?,?,?,?)"),
-                          QVariantList{v(row.state)} + sixValues(row)))
-            return false;
-        outcome = Outcome::Done;
-        return true;
+        outcome = fn();
+        return outcome == Outcome::Done;
     });
     // A commit that failed stored nothing.
     return !committed && outcome == Outcome::Done ? Outcome::Failed : outcome;
+}
+
+bool Suppliers::log(const QString &module, const QString &description)
+{
+    return LogWriter(m_db, m_user).write(QStringLiteral("操作"), description, module);
+}
+
+Suppliers::Outcome Suppliers::insert(const SupplierRow &row)
+{
+    bool ok = false;
+    if (exists(row.name, &ok))
+        return Outcome::Exists;
+    if (!ok)
+        return Outcome::Failed;
+    if (!m_db.execute(QStringLiteral("insert into gysb(") + kColumns + QStringLiteral(") values(?,?,?,?,?,?,?)"),
+                      QVariantList{v(row.state)} + sixValues(row)))
+        return Outcome::Failed;
+    return Outcome::Done;
 }
 
 Suppliers::Outcome Suppliers::add(const SupplierRow &row)
 {
     SupplierRow audited = row;
     audited.state = kSupplierAudited;
-    return insert(audited);
+    return inUnit([&] {
+        const Outcome o = insert(audited);
+        if (o != Outcome::Done)
+            return o;
+        return log(kAddModule, addLogText(row)) ? Outcome::Done : Outcome::Failed;
+    });
 }
 
 Suppliers::BatchResult Suppliers::addBatch(const QList<SupplierRow> &rows)
 {
-    BatchResult result;
-    for (const SupplierRow &r : rows) {
-        SupplierRow row = r;
-        if (row.state == kSupplierNotAudited)
-            row.state = kSupplierAudited;
-        const Outcome o = insert(row);
-        if (o != Outcome::Done) {
-            result.stop = o;
-            result.stopRow = result.stored + 1;
-            result.stopName = row.name;
-            break;
+    // One unit holds the stored rows and the log row that counts them. A
+    // failed insert ends the unit on some servers, so the unit is then run
+    // again with the rows before the failing one only.
+    BatchResult failure;   // the failed insert that shortened the batch
+    int limit = int(rows.size());
+    for (;;) {
+        BatchResult result;
+        bool insertFailed = false;
+        const bool committed = inTransaction(m_db, [&] {
+            for (int i = 0; i < limit; ++i) {
+                SupplierRow row = rows[i];
+                if (row.state == kSupplierNotAudited)
+                    row.state = kSupplierAudited;
+                const Outcome o = insert(row);
+                if (o != Outcome::Done) {
+                    result.stop = o;
+                    result.stopRow = i + 1;
+                    result.stopName = row.name;
+                    if (o != Outcome::Exists) {
+                        insertFailed = true;
+                        return false;
+                    }
+                    break;
+                }
+                ++result.stored;
+            }
+            return log(kAddModule, batchLogText(result.stored));
+        });
+        if (committed) {
+            if (result.stop == Outcome::Done && limit < rows.size()) {
+                result.stop = failure.stop;
+                result.stopRow = failure.stopRow;
+                result.stopName = failure.stopName;
+            }
+            return result;
         }
-        ++result.stored;
+        if (insertFailed && result.stopRow - 1 < limit) {
+            failure = result;
+            limit = result.stopRow - 1;
+            continue;
+        }
+        // Not even the log row could be stored: nothing is.
+        BatchResult none;
+        none.stop = Outcome::Failed;
+        none.stopRow = 1;
+        none.stopName = rows.isEmpty() ? QString() : rows.first().name;
+        return none;
     }
-    return result;
 }
 
-Suppliers::Outcome Suppliers::changeOne(const QString &sql, const QVariantList &params)
+Suppliers::Outcome Suppliers::changeOne(const QString &sql, const QVariantList &params, bool all, int *matching)
 {
     if (!m_db.execute(sql, params))
         return Outcome::Failed;
     const int rows = m_db.rowsAffected();
+    if (matching)
+        *matching = rows;
     if (rows == 0)
         return Outcome::NotFound;
-    // Two stored rows with the same values: the statement cannot tell them
-    // apart, so it changes neither.
-    return rows == 1 ? Outcome::Done : Outcome::Failed;
+    // Several stored rows with the same values: the statement cannot tell
+    // them apart, so it acts on them all only when the caller allowed it.
+    return rows == 1 || all ? Outcome::Done : Outcome::Several;
 }
 
-Suppliers::Outcome Suppliers::setState(const SupplierRow &row, const QString &state)
+Suppliers::Outcome Suppliers::setState(const SupplierRow &row, const QString &state, bool all, int *matching)
 {
-    Outcome outcome = Outcome::Failed;
-    const bool committed = inTransaction(m_db, [&] {
-        outcome = changeOne(kUpdate, QVariantList{v(state)} + sixValues(row) + sixValues(row));
-        return outcome == Outcome::Done;
+    return inUnit([&] {
+        const Outcome o = changeOne(kUpdate, QVariantList{v(state)} + sixValues(row) + sixValues(row), all, matching);
+        if (o != Outcome::Done)
+            return o;
+        return log(kQueryModule, stateLogText(row, state)) ? Outcome::Done : Outcome::Failed;
     });
-    return !committed && outcome == Outcome::Done ? Outcome::Failed : outcome;
 }
 
-Suppliers::Outcome Suppliers::remove(const SupplierRow &row)
+Suppliers::Outcome Suppliers::remove(const SupplierRow &row, bool all, int *matching)
 {
-    Outcome outcome = Outcome::Failed;
-    const bool committed = inTransaction(m_db, [&] {
-        outcome = changeOne(QStringLiteral("delete from gysb where 单据状态=? and 名称=? and 电话=? and 联系人=? "
-                                           "and 地址=? and 税率=? and 付款方式=?"),
-                            QVariantList{v(row.state)} + sixValues(row));
-        return outcome == Outcome::Done;
+    return inUnit([&] {
+        const Outcome o = changeOne(QStringLiteral("delete from gysb where 单据状态=? and 名称=? and 电话=? and 联系人=? "
+                                                   "and 地址=? and 税率=? and 付款方式=?"),
+                                    QVariantList{v(row.state)} + sixValues(row), all, matching);
+        if (o != Outcome::Done)
+            return o;
+        return log(kQueryModule, removeLogText(row)) ? Outcome::Done : Outcome::Failed;
     });
-    return !committed && outcome == Outcome::Done ? Outcome::Failed : outcome;
 }
 
 bool Suppliers::nameTakenByOther(const QString &name, const QString &own) const
@@ -172,18 +221,25 @@ bool Suppliers::nameTakenByOther(const QString &name, const QString &own) const
     return false;
 }
 
-Suppliers::Outcome Suppliers::update(const SupplierRow &old, const SupplierRow &now)
+Suppliers::Outcome Suppliers::update(SupplierEditMode mode, const SupplierRow &old, const SupplierRow &now, bool all,
+                                     int *matching)
 {
-    Outcome outcome = Outcome::Failed;
-    const bool committed = inTransaction(m_db, [&] {
-        if (nameTakenByOther(now.name, old.name)) {
-            outcome = Outcome::Exists;
-            return false;
-        }
-        outcome = changeOne(kUpdate, QVariantList{kSupplierAudited} + sixValues(now) + sixValues(old));
-        return outcome == Outcome::Done;
+    return inUnit([&] {
+        if (nameTakenByOther(now.name, old.name))
+            return Outcome::Exists;
+        const Outcome o = changeOne(kUpdate, QVariantList{kSupplierAudited} + sixValues(now) + sixValues(old), all, matching);
+        if (o != Outcome::Done)
+            return o;
+        const QString text = mode == SupplierEditMode::Change ? changeLogText(old, now) : modifyLogText(old, now);
+        return log(moduleOf(mode), text) ? Outcome::Done : Outcome::Failed;
     });
-    return !committed && outcome == Outcome::Done ? Outcome::Failed : outcome;
+}
+
+QString Suppliers::severalQuestion(const QString &action, const QString &name, int count)
+{
+    QString text = QStringLiteral("发现") + QString::number(count) + QStringLiteral("条完全相同的") + name
+        + QStringLiteral("供应商记录，是否要全部") + action;
+    return action == QStringLiteral("删除") ? text + QStringLiteral("，删除后无法恢复！") : text + QStringLiteral("？");
 }
 
 QString Suppliers::changeLogText(const SupplierRow &old, const SupplierRow &now)
@@ -210,6 +266,18 @@ QString Suppliers::addLogText(const SupplierRow &r)
 {
     return QStringLiteral("成功添加数据：")
         + QStringList{r.name, r.telephone, r.contact, r.address, r.taxRate, r.paymentTerms}.join(QStringLiteral("--"));
+}
+
+QString Suppliers::stateLogText(const SupplierRow &row, const QString &state)
+{
+    return (state == kSupplierAudited ? QStringLiteral("成功审核供应商： ") : QStringLiteral("成功反审核供应商： ")) + row.name;
+}
+
+QString Suppliers::removeLogText(const SupplierRow &row) { return QStringLiteral("成功删除供应商：") + row.name; }
+
+QString Suppliers::batchLogText(int stored)
+{
+    return QStringLiteral("成功导入供应商数据，共导入：") + QString::number(stored) + QStringLiteral("行");
 }
 
 } // namespace cg

@@ -148,7 +148,9 @@ private Q_SLOTS:
     void auditAndUnauditOneContract();
     void severalContractsReportInTheResultPrompt();
     void deleteAsksRemovesRowsAndRecounts();
-    void staleListFailsWithoutLogging();
+    void staleListFailsAndLogsTheAttempt();
+    void linesOfDifferentStates();
+    void refusedLogRowUndoesTheChange();
     void twoWorkstationsOnOneDatabase();
 };
 
@@ -295,7 +297,7 @@ void TstBatch::deleteAsksRemovesRowsAndRecounts()
     QCOMPARE(count->text(), QStringLiteral(" 共：0 份合同"));
 }
 
-void TstBatch::staleListFailsWithoutLogging()
+void TstBatch::staleListFailsAndLogsTheAttempt()
 {
     Env env;
     addContract(env, QStringLiteral("T1"), kNotAudited);
@@ -334,8 +336,12 @@ void TstBatch::staleListFailsWithoutLogging()
     selectRows(w, {headRowOf(w, QStringLiteral("T3")), headRowOf(w, QStringLiteral("T2"))});
     w->unauditSelected();
     QCOMPARE(promptLines(), QStringList({"编号：T2 反审核成功！", "编号：T3 反审核失败！"}));
+    // Every attempt is logged, the failed ones under the number the list showed.
     QCOMPARE(env.logTriples().mid(logBefore),
-             QStringList({logged(QStringLiteral("T2"), QStringLiteral(" 反审核成功！"))}));
+             QStringList({logged(QStringLiteral("T1"), QStringLiteral(" 审核失败！")),
+                          logged(QStringLiteral("T1"), QStringLiteral(" 删除失败！")),
+                          logged(QStringLiteral("T2"), QStringLiteral(" 反审核成功！")),
+                          logged(QStringLiteral("T3"), QStringLiteral(" 反审核失败！"))}));
     other.close();
 
     // A statement the database refuses is a failure, and is logged as one.
@@ -346,6 +352,99 @@ void TstBatch::staleListFailsWithoutLogging()
     QCOMPARE(cgtest::messageTexts(), QStringList({"编号：T2 审核失败！"}));
     QCOMPARE(states(env, QStringLiteral("T2")), QStringList({kNotAudited, kNotAudited}));
     QCOMPARE(env.logTriples().last(), logged(QStringLiteral("T2"), QStringLiteral(" 审核失败！")));
+}
+
+void TstBatch::linesOfDifferentStates()
+{
+    // An import may store one contract with lines of both states.
+    Env env;
+    const qint64 head = insertLine(env.db(), table(), QStringLiteral("M1"), QStringLiteral("产品1"), kNotAudited);
+    insertLine(env.db(), table(), QStringLiteral("M1"), QStringLiteral("产品2"), kAudited);
+    insertLine(env.db(), table(), QStringLiteral("M1"), QStringLiteral("产品3"), kNotAudited);
+    addContract(env, QStringLiteral("M2"), kNotAudited);
+    QVERIFY(head > 0);
+    ContractQueryWindow *w = openFiltered();
+    const QStringList listBefore = listNumbers(w);
+    const int rows = w->model()->rowCount();
+
+    // One audited line keeps the whole contract, whichever line is selected.
+    for (int line : {0, 1, 2}) {
+        MessageSeam::clear();
+        MessageSeam::setNextAnswer(QMessageBox::Yes);
+        selectRows(w, {headRowOf(w, QStringLiteral("M1")) + line});
+        w->deleteSelected();
+        QCOMPARE(MessageSeam::shown().size(), 2);
+        QCOMPARE(MessageSeam::shown().at(1).text, QStringLiteral("编号：M1 已是审核状态，不能直接删除！"));
+        QCOMPARE(MessageSeam::shown().at(1).icon, MsgIcon::Error);
+        QCOMPARE(states(env, QStringLiteral("M1")), QStringList({kNotAudited, kAudited, kNotAudited}));
+        QCOMPARE(listNumbers(w), listBefore);
+        QCOMPARE(w->model()->rowCount(), rows);
+    }
+    // In a batch the other contract still goes.
+    MessageSeam::clear();
+    MessageSeam::setNextAnswer(QMessageBox::Yes);
+    selectRows(w, {headRowOf(w, QStringLiteral("M1")), headRowOf(w, QStringLiteral("M2"))});
+    w->deleteSelected();
+    QCOMPARE(promptLines(), QStringList({"编号：M1 已是审核状态，不能直接删除！", "编号：M2 删除成功！"}));
+    QCOMPARE(states(env, QStringLiteral("M1")).size(), 3);
+    QCOMPARE(actionLog(env), QStringList({logged(QStringLiteral("M2"), QStringLiteral(" 删除成功！"))}));
+
+    // Its head line is not audited, yet unaudit must reach the audited line:
+    // otherwise the contract could neither be unaudited nor deleted.
+    MessageSeam::clear();
+    selectRows(w, {headRowOf(w, QStringLiteral("M1"))});
+    w->unauditSelected();
+    QCOMPARE(cgtest::messageTexts(), QStringList({"编号：M1 反审核成功！"}));
+    QCOMPARE(states(env, QStringLiteral("M1")), QStringList({kNotAudited, kNotAudited, kNotAudited}));
+    MessageSeam::clear();
+    MessageSeam::setNextAnswer(QMessageBox::Yes);
+    w->deleteSelected();
+    QCOMPARE(MessageSeam::shown().at(1).text, QStringLiteral("编号：M1 删除成功！"));
+    QCOMPARE(states(env, QStringLiteral("M1")), QStringList());
+
+    // An audited head line with an unaudited line: audit completes the contract.
+    insertLine(env.db(), table(), QStringLiteral("M3"), QStringLiteral("产品1"), kAudited);
+    insertLine(env.db(), table(), QStringLiteral("M3"), QStringLiteral("产品2"), kNotAudited);
+    w->filter();
+    MessageSeam::clear();
+    selectRows(w, {headRowOf(w, QStringLiteral("M3"))});
+    w->auditSelected();
+    QCOMPARE(cgtest::messageTexts(), QStringList({"编号：M3 审核成功！"}));
+    QCOMPARE(states(env, QStringLiteral("M3")), QStringList({kAudited, kAudited}));
+}
+
+void TstBatch::refusedLogRowUndoesTheChange()
+{
+    Env env;
+    addContract(env, QStringLiteral("L1"), kNotAudited);
+    addContract(env, QStringLiteral("L2"), kAudited);
+    ContractQueryWindow *w = openFiltered();
+    const QStringList listBefore = listNumbers(w);
+    QVERIFY(env.refuse(QStringLiteral("rzb"), QStringLiteral("insert")));
+
+    // The change and its log row are one: without the row nothing changes.
+    // The failed attempt cannot be logged either, and the user is told so.
+    selectRows(w, {headRowOf(w, QStringLiteral("L1"))});
+    w->auditSelected();
+    QCOMPARE(cgtest::messageTexts(), QStringList({"没有写入成功", "编号：L1 审核失败！"}));
+    QCOMPARE(states(env, QStringLiteral("L1")), QStringList({kNotAudited, kNotAudited}));
+    QCOMPARE(w->model()->cell(headRowOf(w, QStringLiteral("L1")), ListColumn::State), kNotAudited);
+
+    MessageSeam::clear();
+    selectRows(w, {headRowOf(w, QStringLiteral("L2"))});
+    w->unauditSelected();
+    QCOMPARE(cgtest::messageTexts(), QStringList({"没有写入成功", "编号：L2 反审核失败！"}));
+    QCOMPARE(states(env, QStringLiteral("L2")), QStringList({kAudited, kAudited}));
+
+    MessageSeam::clear();
+    MessageSeam::setNextAnswer(QMessageBox::Yes);
+    selectRows(w, {headRowOf(w, QStringLiteral("L1"))});
+    w->deleteSelected();
+    QCOMPARE(MessageSeam::shown().value(2).text, QStringLiteral("编号：L1 删除失败！"));
+    QCOMPARE(MessageSeam::shown().value(2).icon, MsgIcon::Error);
+    QCOMPARE(states(env, QStringLiteral("L1")), QStringList({kNotAudited, kNotAudited}));
+    QCOMPARE(listNumbers(w), listBefore);
+    QCOMPARE(actionLog(env), QStringList());
 }
 
 // The second workstation: deletes the contracts of the given ids, one at a
@@ -432,15 +531,20 @@ void TstBatch::twoWorkstationsOnOneDatabase()
     }
     QCOMPARE(audits + deletes, kContracts);
     qInfo("audited here: %d, deleted there: %d", audits, deletes);
-    // One log row per contract, from the workstation that changed it.
+    // One success row per contract, from the workstation that changed it,
+    // and a failure row here for each contract deleted there first.
     const QList<QStringList> log = env.rows(QStringLiteral("select 用户,内容描述 from rzb where 内容描述 like ?"),
                                             {QStringLiteral("编号：%")});
-    QCOMPARE(log.size(), kContracts);
+    QCOMPARE(log.size(), kContracts + deletes);
+    int failures = 0;
     for (const QStringList &row : log) {
         const bool del = row.at(1).contains(QStringLiteral("删除成功"));
         QCOMPARE(row.at(0), del ? QStringLiteral("工作站B") : QStringLiteral("admin"));
-        QVERIFY(del || row.at(1).contains(QStringLiteral(" 审核成功！账套：")));
+        failures += row.at(1).contains(QStringLiteral(" 审核失败！账套："));
+        QVERIFY(del || row.at(1).contains(QStringLiteral(" 审核成功！账套："))
+                || row.at(1).contains(QStringLiteral(" 审核失败！账套：")));
     }
+    QCOMPARE(failures, deletes);
 }
 
 int main(int argc, char **argv)

@@ -224,7 +224,17 @@ void TstContractEntry::saveStoresLogsAndListsEveryLine()
     QCOMPARE(edit(e.w, "编辑框_剩余尾款")->text(), QStringLiteral("4999.5"));
     const QString pdf = writePdf(e.env, QStringLiteral("合同.pdf"), 2048);
     e.attach(pdf);
+    QStringList statements;
+    e.env.db().setStatementObserver([&statements](const QString &sql) { statements << sql; });
     clickSave(e.w);
+    e.env.db().setStatementObserver({});
+    // The log rows are written inside the save's unit: a save is never
+    // committed without them, and none waits for the write lock afterwards.
+    const auto isLogRow = [](const QString &sql) { return sql.startsWith(QStringLiteral("insert into rzb")); };
+    const qsizetype commit = statements.indexOf(QStringLiteral("COMMIT"));
+    QVERIFY2(commit > 0, qPrintable(statements.join(u'\n')));
+    QCOMPARE(std::count_if(statements.begin(), statements.begin() + commit, isLogRow), 3);
+    QCOMPARE(std::count_if(statements.begin() + commit, statements.end(), isLogRow), 0);
 
     const ShownMessage m = e.onlyMessage();
     QCOMPARE(m.text, QStringLiteral("添加成功！"));
@@ -377,6 +387,9 @@ void TstContractEntry::failedSaveStoresNothingAndKeepsTheForm_data()
     QTest::newRow("attachment refused")
         << "create trigger refuse before update of 附件 on htb1 begin select raise(abort,'no'); end";
     QTest::newRow("column gone") << "alter table htb1 drop column 剩余尾款";
+    QTest::newRow("log row refused")
+        << "create trigger refuse before insert on rzb when new.内容描述 like '合同录入成功：%' "
+           "begin select raise(abort,'no'); end";
 }
 
 void TstContractEntry::failedSaveStoresNothingAndKeepsTheForm()

@@ -1,7 +1,8 @@
 // Two workstations save the same contract numbers into one database at the
 // same moment. The test program starts itself twice with --workstation;
 // each copy opens the entry window on the shared database and saves the
-// same numbers as fast as it can.
+// same numbers as fast as it can. With --saver a copy saves contracts until
+// it is killed, which must never leave a contract without its log rows.
 #include "contracts/ContractEntryWindow.h"
 #include "support/TestEnv.h"
 
@@ -25,15 +26,12 @@ constexpr int kContracts = 30;
 
 QString number(int i) { return QStringLiteral("KQLM%1").arg(i, 4, 10, QLatin1Char('0')); }
 
-// --workstation <work folder> <go file> <name> <server> <database> <login> <password>
-int runWorkstation(const QStringList &args)
+// Connects a copy of the program as a logged-in workstation: server,
+// database, login and password from args at first.
+bool connectStation(AppContext &ctx, const QStringList &args, int first, const QString &name)
 {
-    if (args.size() < 9)
-        return 2;
-    const QString name = args.at(4);
-    AppContext ctx(args.at(2));
-    if (!ctx.db().open(args.at(5), args.at(6), args.at(7), args.at(8), ctx.workFolder()))
-        return 3;
+    if (!ctx.db().open(args.at(first), args.at(first + 1), args.at(first + 2), args.at(first + 3), ctx.workFolder()))
+        return false;
     MessageSeam::startRecording();
     Clock::setFixed(cgtest::kFixedNow);   // the year of the test's account set
     HostInfo::setOverride(name, QStringLiteral("10.0.0.1"));
@@ -41,57 +39,99 @@ int runWorkstation(const QStringList &args)
     login.userName = QStringLiteral("admin");
     Recordset rs(ctx.db());
     if (!rs.open(QStringLiteral("select * from ztb")))
-        return 4;
+        return false;
     login.accountSetName = login.chosenAccountSet = rs.text(0);
     login.contractTable = rs.text(3);
-    rs.close();
+    return true;
+}
 
-    std::unique_ptr<QWidget> w(CreateContractEntryWindow(nullptr));
-    w->show();
-    auto *window = static_cast<ContractEntryWindow *>(w.get());
+// Fills the entry form as a clerk would: the header, then two lines.
+void fillForm(QWidget *w, const QString &contract, const QString &name)
+{
     auto set = [&](const char *control, const QString &text) {
         if (auto *box = w->findChild<QComboBox *>(QString::fromUtf8(control)))
             box->setEditText(text);
         else
             w->findChild<QLineEdit *>(QString::fromUtf8(control))->setText(text);
     };
+    set("编辑框_合同编号", contract);
+    set("组合框_供应商", QStringLiteral("北方五金"));
+    set("组合框_申请人", name);
+    set("组合框_申请部门", QStringLiteral("采购部"));
+    set("组合框_采购员", QStringLiteral("李四"));
+    set("组合框_付款方式", QStringLiteral("现金"));
+    set("组合框_税率", QStringLiteral("6%"));
+    set("编辑框_合同总金额", QStringLiteral("100"));
+    auto *grid = w->findChild<QTableWidget *>(QStringLiteral("高级表格_产品"));
+    // After a refusal the form is kept: start afresh.
+    while (grid->rowCount() > 1)
+        grid->removeRow(1);
+    static_cast<ContractEntryWindow *>(w)->addLine();
+    for (int row = 0; row < 2; ++row)
+        for (int c = 0; c < 3; ++c)
+            grid->setItem(row, c, new QTableWidgetItem(name + QString::number(row * 3 + c)));
+}
+
+// --workstation <work folder> <go file> <name> <server> <database> <login> <password>
+int runWorkstation(const QStringList &args)
+{
+    if (args.size() < 9)
+        return 2;
+    const QString name = args.at(4);
+    AppContext ctx(args.at(2));
+    if (!connectStation(ctx, args, 5, name))
+        return 3;
+    std::unique_ptr<QWidget> w(CreateContractEntryWindow(nullptr));
+    w->show();
     std::printf("ready\n");
     std::fflush(stdout);
     while (!QFile::exists(args.at(3)))
         QThread::msleep(2);
 
-    auto *grid = w->findChild<QTableWidget *>(QStringLiteral("高级表格_产品"));
     for (int i = 1; i <= kContracts; ++i) {
-        set("编辑框_合同编号", number(i));
-        set("组合框_供应商", QStringLiteral("北方五金"));
-        set("组合框_申请人", name);
-        set("组合框_申请部门", QStringLiteral("采购部"));
-        set("组合框_采购员", QStringLiteral("李四"));
-        set("组合框_付款方式", QStringLiteral("现金"));
-        set("组合框_税率", QStringLiteral("6%"));
-        set("编辑框_合同总金额", QStringLiteral("100"));
-        window->addLine();
-        for (int row = 0; row < 2; ++row)
-            for (int c = 0; c < 3; ++c)
-                grid->setItem(row, c, new QTableWidgetItem(name + QString::number(row * 3 + c)));
+        fillForm(w.get(), number(i), name);
         w->findChild<QPushButton *>(QStringLiteral("按钮_保存"))->click();
         for (const ShownMessage &m : MessageSeam::shown())
             std::printf("%d:%s\n", i, m.text.toUtf8().constData());
         std::fflush(stdout);
         MessageSeam::clear();
-        // After a refusal the form is kept: start the next one afresh.
-        while (grid->rowCount() > 1)
-            grid->removeRow(1);
     }
     return 0;
 }
 
+// --saver <work folder> <prefix> <server> <database> <login> <password>:
+// saves contracts prefix0001, prefix0002 … until it is killed.
+int runSaver(const QStringList &args)
+{
+    if (args.size() < 8)
+        return 2;
+    AppContext ctx(args.at(2));
+    if (!connectStation(ctx, args, 4, QStringLiteral("工作站丙")))
+        return 3;
+    // A log row takes its time (a busy server, a slow network), so a
+    // kill is most likely to fall while the log rows are being written.
+    ctx.db().setStatementObserver([](const QString &sql) {
+        if (sql.startsWith(QStringLiteral("insert into rzb")))
+            QThread::msleep(4);
+    });
+    std::unique_ptr<QWidget> w(CreateContractEntryWindow(nullptr));
+    w->show();
+    std::printf("ready\n");
+    std::fflush(stdout);
+    for (int i = 1; i < 100000; ++i) {
+        fillForm(w.get(), args.at(3) + QStringLiteral("%1").arg(i, 4, 10, QLatin1Char('0')), QStringLiteral("丙"));
+        w->findChild<QPushButton *>(QStringLiteral("按钮_保存"))->click();
+        MessageSeam::clear();
+    }
+    return 0;
+}
 } // namespace
 
 class TstEntryProcess : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void twoWorkstationsNeverStoreOneNumberTwice();
+    void killedSavesNeverLeaveAContractUnlogged();
 };
 
 void TstEntryProcess::twoWorkstationsNeverStoreOneNumberTwice()
@@ -154,11 +194,56 @@ void TstEntryProcess::twoWorkstationsNeverStoreOneNumberTwice()
     QCOMPARE(env.rows(QStringLiteral("select count(*) from htb1")).value(0).value(0), QString::number(2 * kContracts));
 }
 
+void TstEntryProcess::killedSavesNeverLeaveAContractUnlogged()
+{
+    cgtest::TestEnv env;
+    constexpr int kRounds = 8;
+    for (int round = 0; round < kRounds; ++round) {
+        QProcess p;
+        QProcessEnvironment pe = QProcessEnvironment::systemEnvironment();
+        pe.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        p.setProcessEnvironment(pe);
+        p.setProgram(QCoreApplication::applicationFilePath());
+        p.setArguments(QStringList{QStringLiteral("--saver"), env.folder() + QStringLiteral("/saver/wkd/"),
+                                   QStringLiteral("K%1-").arg(round)}
+                       + env.connectionValues());
+        p.start();
+        QVERIFY2(p.waitForStarted(10000), qPrintable(p.errorString()));
+        QTRY_VERIFY_WITH_TIMEOUT(p.canReadLine() || p.state() == QProcess::NotRunning, 20000);
+        QCOMPARE(p.readLine().trimmed(), QByteArray("ready"));
+        // Killed somewhere in the middle of a save, a different moment each round.
+        QThread::msleep(200 + 37 * round);
+        p.kill();
+        QVERIFY(p.waitForFinished(10000));
+        QCOMPARE(p.exitStatus(), QProcess::CrashExit);
+    }
+    // Every stored contract has one log row per line, and every logged
+    // contract is stored.
+    const auto lines = env.rows(QStringLiteral("select 合同编号,count(*) from htb1 group by 合同编号 order by 合同编号"));
+    QList<QStringList> logged;
+    for (const QStringList &r : env.rows(QStringLiteral("select 内容描述 from rzb where 内容描述 like ? order by 内容描述"),
+                                         {QStringLiteral("合同录入成功：%")})) {
+        const QString number = r.at(0).section(u'：', 1).section(u'|', 0, 0);
+        if (logged.isEmpty() || logged.last().at(0) != number)
+            logged << QStringList{number, QStringLiteral("0")};
+        logged.last()[1] = QString::number(logged.last().at(1).toInt() + 1);
+    }
+    QCOMPARE(logged, lines);
+    for (const QStringList &r : lines)
+        QCOMPARE(r.at(1), QStringLiteral("2"));
+    qInfo("%d contracts saved across %d kills", int(lines.size()), kRounds);
+    QVERIFY(!lines.isEmpty());
+}
+
 int main(int argc, char *argv[])
 {
     if (argc > 1 && qstrcmp(argv[1], "--workstation") == 0) {
         QApplication app(argc, argv);
         return runWorkstation(app.arguments());
+    }
+    if (argc > 1 && qstrcmp(argv[1], "--saver") == 0) {
+        QApplication app(argc, argv);
+        return runSaver(app.arguments());
     }
     QApplication app(argc, argv);
     TstEntryProcess test;

@@ -84,6 +84,7 @@ private Q_SLOTS:
     void changeEditsTermsOfAnySupplier();
     void modifyEditsEverythingAndChecksTheName();
     void staleChangeFailsAndLogsNothing();
+    void identicalRowsAreSavedTogetherAfterAsking();
     void listRowCheckedBeforeItIsRewritten();
     void eachWindowKeepsItsMode();
     void unsavedEditsAreDroppedOnlyAfterAYes();
@@ -207,6 +208,53 @@ void TstSupplierChange::staleChangeFailsAndLogsNothing()
     confirm(m.change);
     QVERIFY(kit::lastBox(QStringLiteral("此供应名称已经录入"), MsgIcon::Information));
     QCOMPARE(env.suppliers().at(1), kDongfang);
+}
+
+void TstSupplierChange::identicalRowsAreSavedTogetherAfterAsking()
+{
+    // Old data: the same supplier stored twice, value for value.
+    Env env;
+    env.addSupplier(kDongfang);
+    Opened o = open(QStringLiteral("东方五金"), SupplierEditMode::Modify);
+    QVERIFY(o.change);
+    edit(o.change, "编辑框_电话")->setText(QStringLiteral("0574-9"));
+    const int logged = env.logTriples().size();
+
+    // No: nothing is saved and the window stays with what was typed.
+    MessageSeam::clear();
+    confirm(o.change);
+    QCOMPARE(cgtest::messageTexts(), QStringList{QStringLiteral("发现2条完全相同的东方五金供应商记录，是否要全部修改？")});
+    QVERIFY(kit::lastBox(cgtest::messageTexts().last(), MsgIcon::Question));
+    QCOMPARE(env.suppliers(), (QStringList{kHongda, kDongfang, kDongfang}));
+    QCOMPARE(env.logSince(logged), QStringList());
+    QVERIFY(o.change && o.change->isVisible());
+    QCOMPARE(edit(o.change, "编辑框_电话")->text(), QStringLiteral("0574-9"));
+
+    // Yes: both rows, both list rows, one log row as for one supplier.
+    MessageSeam::clear();
+    MessageSeam::setNextAnswer(QMessageBox::Yes);
+    confirm(o.change);
+    QVERIFY(kit::lastBox(QStringLiteral("保存成功！"), MsgIcon::Information));
+    const QString saved = QStringLiteral("已审核|东方五金|0574-9|李四|宁波|9%|货到付款");
+    QCOMPARE(env.suppliers(), (QStringList{kHongda, saved, saved}));
+    QCOMPARE(listRow(o.query, 1), saved);
+    QCOMPARE(listRow(o.query, 2), saved);
+    QCOMPARE(env.logSince(logged),
+             QStringList{QStringLiteral("操作|成功修改：（原税率：9%|修改为：9%）|（原付款方式：货到付款|修改为：货到付款）"
+                                        "（原名称：东方五金|修改为：东方五金）（原电话：0571-2|修改为：0574-9）"
+                                        "（原联系人：李四|修改为：李四）（原地址：宁波|修改为：宁波）|供应商修改")});
+
+    // Change asks the same way; a log row that cannot be written keeps both.
+    o = open(QStringLiteral("东方五金"), SupplierEditMode::Change);
+    choose(combo(o.change, "组合框_税率"), QStringLiteral("13%"));
+    QVERIFY(env.refuse(QStringLiteral("rzb"), QStringLiteral("insert")));
+    MessageSeam::clear();
+    MessageSeam::setNextAnswer(QMessageBox::Yes);
+    confirm(o.change);
+    QCOMPARE(cgtest::messageTexts(), (QStringList{QStringLiteral("发现2条完全相同的东方五金供应商记录，是否要全部变更？"),
+                                                 QStringLiteral("保存失败！")}));
+    QCOMPARE(env.suppliers(), (QStringList{kHongda, saved, saved}));
+    QCOMPARE(hint(o.change), QStringLiteral("保存失败！"));
 }
 
 void TstSupplierChange::listRowCheckedBeforeItIsRewritten()

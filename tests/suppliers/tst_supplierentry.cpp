@@ -1,6 +1,7 @@
 // The supplier entry window: single entry with its checks, the import
 // workbook, loading a workbook into the pending list and storing it.
 #include "suppliers/SupplierEntryWindow.h"
+#include "data/Db.h"
 #include "suppliers/SupplierKit.h"
 #include "ui/Gates.h"
 #include "ui/Shell.h"
@@ -74,6 +75,7 @@ private Q_SLOTS:
     void templateDownload();
     void batchStoresEveryRow();
     void batchStopsAtExistingSupplierInRowThree();
+    void failuresStoreNothingWithoutItsLogRow();
     void clearKeepsImportModeAndEmptyNamesAreFound();
     void failedLoadAndImportGate();
 };
@@ -248,6 +250,54 @@ void TstSupplierEntry::batchStopsAtExistingSupplierInRowThree()
                          MsgIcon::Information));
     QCOMPARE(env.logTriples().last(), QStringLiteral("操作|成功导入供应商数据，共导入：0行|供应商添加"));
     QCOMPARE(env.suppliers().size(), 3);
+}
+
+void TstSupplierEntry::failuresStoreNothingWithoutItsLogRow()
+{
+    Env env;
+    SupplierEntryWindow *w = openEntry();
+    DbConnection &db = env.db();
+    const auto dropRefusal = [&db] { QVERIFY(db.execute(QStringLiteral("drop trigger refuse_rzb_insert"))); };
+
+    // A supplier whose log row cannot be written is not stored either.
+    QVERIFY(env.refuse(QStringLiteral("rzb"), QStringLiteral("insert")));
+    fill(w, {QStringLiteral("宏达五金"), QStringLiteral("0571-1"), QStringLiteral("王五"), QStringLiteral("杭州"),
+             QStringLiteral("13%"), QStringLiteral("月结")});
+    clickSave(w);
+    QVERIFY(kit::lastBox(QStringLiteral("保存失败！"), MsgIcon::Error));
+    QCOMPARE(text(w, "标签_提示"), QStringLiteral(" 保存失败！"));
+    QCOMPARE(env.suppliers(), QStringList());
+    QCOMPARE(child<QLineEdit>(w, QStringLiteral("编辑框_名称"))->text(), QStringLiteral("宏达五金"));
+    dropRefusal();
+
+    const QString book = env.folder() + QStringLiteral("/四行.xlsx");
+    QList<QStringList> rows;
+    for (const char *name : {"一号", "二号", "坏行", "四号"})
+        rows << QStringList{QStringLiteral("未审核"), QString::fromUtf8(name), QStringLiteral("5")};
+    QVERIFY(kit::writeWorkbook(book, rows));
+    FileDialogs::setNextPath(book);
+    w->importWorkbook();
+    QVERIFY(w->importMode());
+
+    // The batch and its log row are one: without the row no supplier is stored.
+    QVERIFY(env.refuse(QStringLiteral("rzb"), QStringLiteral("insert")));
+    clickSave(w);
+    QVERIFY(kit::lastBox(QStringLiteral("第 1 行后没有导入成功，请检查导入的数据后重试！"), MsgIcon::Information));
+    QCOMPARE(env.suppliers(), QStringList());
+    QCOMPARE(w->list()->topLevelItemCount(), 4);
+    QVERIFY(w->importMode());
+    dropRefusal();
+
+    // A row the database refuses stops the batch; the rows before it are
+    // stored and counted by the log row.
+    QVERIFY(db.execute(QStringLiteral("create trigger bad_row before insert on gysb when new.名称='坏行' "
+                                      "begin select raise(abort,'no'); end")));
+    const int before = env.logTriples().size();
+    clickSave(w);
+    QVERIFY(kit::lastBox(QStringLiteral("第 3 行后没有导入成功，请检查导入的数据后重试！"), MsgIcon::Information));
+    QCOMPARE(env.suppliers(), (QStringList{QStringLiteral("已审核|一号|5||||"), QStringLiteral("已审核|二号|5||||")}));
+    QCOMPARE(env.logSince(before), QStringList{QStringLiteral("操作|成功导入供应商数据，共导入：2行|供应商添加")});
+    QVERIFY(w->importMode());
 }
 
 void TstSupplierEntry::clearKeepsImportModeAndEmptyNamesAreFound()

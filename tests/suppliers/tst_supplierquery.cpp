@@ -100,6 +100,8 @@ private Q_SLOTS:
     void auditAndUnaudit();
     void deleteAsksAndRefreshesNames();
     void staleRowsFailAndLogNothing();
+    void identicalRowsAreActedOnTogetherAfterAsking();
+    void refusedLogRowUndoesTheChange();
     void modifyRefusalAndDoubleClick();
     void exportReadBack();
     void fillCannotBeReentered();
@@ -261,6 +263,84 @@ void TstSupplierQuery::staleRowsFailAndLogNothing()
     QCOMPARE(env.logSince(logged), QStringList());
     QCOMPARE(env.suppliers(), (QStringList{QStringLiteral("已审核|宏达五金|新电话|王五|杭州|13%|月结"),
                                            QStringLiteral("未审核|东方五金|新电话|李四|宁波|9%|货到付款")}));
+}
+
+void TstSupplierQuery::identicalRowsAreActedOnTogetherAfterAsking()
+{
+    // Old data: the same supplier stored twice, value for value.
+    Env env;
+    env.addSupplier(kDongfang);
+    SupplierQueryWindow *w = openQuery();
+    search(w, QString());
+    QCOMPARE(listed(w), (QStringList{kHongda, kDongfang, kHuaxia, kDongfang}));
+    const auto bothAre = [&](const QString &state) {
+        const QString row = state + kDongfang.mid(kDongfang.indexOf(u'|'));
+        return env.suppliers() == QStringList{kHongda, row, kHuaxia, row} && listed(w) == env.suppliers();
+    };
+    const int logged = env.logTriples().size();
+
+    // No: nothing changes.
+    MessageSeam::clear();
+    act(w, QStringLiteral("东方五金"), QStringLiteral("&H.审 核"));
+    QCOMPARE(cgtest::messageTexts(), QStringList{QStringLiteral("发现2条完全相同的东方五金供应商记录，是否要全部审核？")});
+    QVERIFY(kit::lastBox(cgtest::messageTexts().last(), MsgIcon::Question));
+    QVERIFY(bothAre(QStringLiteral("未审核")));
+    QCOMPARE(env.logSince(logged), QStringList());
+
+    // Yes: both rows, one log row as for one supplier.
+    MessageSeam::clear();
+    MessageSeam::setNextAnswer(QMessageBox::Yes);
+    act(w, QStringLiteral("东方五金"), QStringLiteral("&H.审 核"));
+    QVERIFY(kit::lastBox(QStringLiteral("东方五金 审核成功！"), MsgIcon::Information));
+    QVERIFY(bothAre(QStringLiteral("已审核")));
+    QCOMPARE(env.logSince(logged), QStringList{QStringLiteral("操作|成功审核供应商： 东方五金|供应商查询")});
+
+    MessageSeam::clear();
+    MessageSeam::setNextAnswer(QMessageBox::Yes);
+    act(w, QStringLiteral("东方五金"), QStringLiteral("&F.反 审"));
+    QCOMPARE(cgtest::messageTexts(),
+             (QStringList{QStringLiteral("发现2条完全相同的东方五金供应商记录，是否要全部反审核？"),
+                          QStringLiteral("东方五金 供应商反审核成功！")}));
+    QVERIFY(bothAre(QStringLiteral("未审核")));
+    QCOMPARE(env.logSince(logged).last(), QStringLiteral("操作|成功反审核供应商： 东方五金|供应商查询"));
+
+    // Delete asks as for one supplier, then about the identical rows.
+    MessageSeam::clear();
+    MessageSeam::setNextAnswer(QMessageBox::Yes);
+    act(w, QStringLiteral("东方五金"), QStringLiteral("&D.删 除"));
+    QCOMPARE(cgtest::messageTexts(),
+             (QStringList{QStringLiteral("是否要删除东方五金供应商，删除后无法恢复！"),
+                          QStringLiteral("发现2条完全相同的东方五金供应商记录，是否要全部删除，删除后无法恢复！")}));
+    QVERIFY(bothAre(QStringLiteral("未审核")));
+    MessageSeam::clear();
+    MessageSeam::setNextAnswer(QMessageBox::Yes);
+    MessageSeam::setNextAnswer(QMessageBox::Yes);
+    act(w, QStringLiteral("东方五金"), QStringLiteral("&D.删 除"));
+    QVERIFY(kit::lastBox(QStringLiteral("删除成功！"), MsgIcon::Information));
+    QCOMPARE(env.suppliers(), (QStringList{kHongda, kHuaxia}));
+    QCOMPARE(listed(w), env.suppliers());
+    QCOMPARE(countText(w), QStringLiteral(" 共：2行"));
+    QCOMPARE(env.logSince(logged).mid(2), QStringList{QStringLiteral("操作|成功删除供应商：东方五金|供应商查询")});
+}
+
+void TstSupplierQuery::refusedLogRowUndoesTheChange()
+{
+    Env env;
+    SupplierQueryWindow *w = openQuery();
+    search(w, QString());
+    QVERIFY(env.refuse(QStringLiteral("rzb"), QStringLiteral("insert")));
+    const QStringList stored = env.suppliers();
+
+    // Each change and its log row are one: without the row nothing changes.
+    act(w, QStringLiteral("东方五金"), QStringLiteral("&H.审 核"));
+    QVERIFY(kit::lastBox(QStringLiteral("东方五金 审核失败！"), MsgIcon::Error));
+    act(w, QStringLiteral("宏达五金"), QStringLiteral("&F.反 审"));
+    QVERIFY(kit::lastBox(QStringLiteral("宏达五金 供应商反审核失败！"), MsgIcon::Error));
+    MessageSeam::setNextAnswer(QMessageBox::Yes);
+    act(w, QStringLiteral("华夏电气"), QStringLiteral("&D.删 除"));
+    QVERIFY(kit::lastBox(QStringLiteral("删除失败！"), MsgIcon::Error));
+    QCOMPARE(env.suppliers(), stored);
+    QCOMPARE(listed(w), stored);
 }
 
 void TstSupplierQuery::modifyRefusalAndDoubleClick()
