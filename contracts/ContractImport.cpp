@@ -177,38 +177,72 @@ ContractImport::Stop ContractImport::storeBatch(const QList<QStringList> &rows, 
     *stoppedAt = from;
     if (from >= to)
         return Stop::None;
+    // SQL Server keeps its update lock per row asked, and its comparison
+    // ignores case, which a set of texts here would not: row by row there.
+    if (m_db.backend() == Backend::SqlServer)
+        return storeRowByRow(rows, from, to, stoppedAt);
+    {
+        WriteUnit unit(m_db);
+        if (!unit.isOpen())
+            return Stop::Failed;
+        bool ok = false, exact = true;
+        const QSet<QString> stored = storedSubNumbers(rows, from, to, &ok, &exact);
+        if (!ok)
+            return Stop::Failed;
+        if (exact) {
+            // The rows up to the first whose sub-number is stored or came
+            // earlier in the batch, written with their log rows at once.
+            Stop stop = Stop::None;
+            int end = to;
+            QSet<QString> seen;
+            QList<ContractRow> lines;
+            QStringList descriptions;
+            for (int i = from; i < to; ++i) {
+                const ContractRow row = rowOf(rows.at(i));
+                if (!row.subNumber.isEmpty()) {
+                    if (stored.contains(row.subNumber) || seen.contains(row.subNumber)) {
+                        stop = Stop::Duplicate;
+                        end = i;
+                        break;
+                    }
+                    seen.insert(row.subNumber);
+                }
+                lines << row;
+                descriptions << logDescription(rows.at(i));
+            }
+            if (m_store.insertRows(lines)
+                && LogWriter(m_db, m_login.userName).writeAll(QStringLiteral("操作"), descriptions, kImportModule)) {
+                if (!unit.commit())
+                    return Stop::Failed;   // nothing of the batch is stored
+                *stoppedAt = end;
+                return stop;
+            }
+        }
+        // A row that cannot be stored, or a server that compares otherwise:
+        // the batch again, one row at a time.
+        unit.rollback();
+    }
+    return storeRowByRow(rows, from, to, stoppedAt);
+}
+
+ContractImport::Stop ContractImport::storeRowByRow(const QList<QStringList> &rows, int from, int to, int *stoppedAt)
+{
+    *stoppedAt = from;
     Stop stop = Stop::None;
     int end = to;
     {
         WriteUnit unit(m_db);
         if (!unit.isOpen())
             return Stop::Failed;
-        // SQL Server keeps its update lock per row asked; its comparison
-        // also ignores case, which a set of texts here would not.
-        bool ok = false, exact = true;
-        const bool perRow = m_db.backend() == Backend::SqlServer;
-        const QSet<QString> stored = perRow ? QSet<QString>() : storedSubNumbers(rows, from, to, &ok, &exact);
-        if (!perRow && !ok)
-            return Stop::Failed;
-        QSet<QString> seen;   // the sub-numbers this batch has stored
         LogWriter log(m_db, m_login.userName);
         for (int i = from; i < to; ++i) {
             const ContractRow row = rowOf(rows.at(i));
             if (!row.subNumber.isEmpty()) {
-                bool duplicate = false;
-                if (perRow || !exact) {
-                    bool asked = false;
-                    duplicate = m_store.subNumberExistsForInsert(row.subNumber, &asked);
-                    if (!asked) {
-                        stop = Stop::Failed;
-                        end = i;
-                        break;
-                    }
-                } else {
-                    duplicate = stored.contains(row.subNumber) || seen.contains(row.subNumber);
-                }
-                if (duplicate) {
-                    stop = Stop::Duplicate;
+                // Asked inside the unit: the rows this unit stored count.
+                bool asked = false;
+                const bool duplicate = m_store.subNumberExistsForInsert(row.subNumber, &asked);
+                if (!asked || duplicate) {
+                    stop = asked ? Stop::Duplicate : Stop::Failed;
                     end = i;
                     break;
                 }
@@ -216,7 +250,7 @@ ContractImport::Stop ContractImport::storeBatch(const QList<QStringList> &rows, 
             if (!m_store.insertRow(row)
                 || !log.write(QStringLiteral("操作"), logDescription(rows.at(i)), kImportModule)) {
                 // The unit may be spoilt (PostgreSQL ends it at a failed
-                // statement): store the rows before this one again on their own.
+                // statement): the rows before this one go in on their own.
                 unit.rollback();
                 if (i == from)
                     return Stop::Failed;
@@ -226,10 +260,9 @@ ContractImport::Stop ContractImport::storeBatch(const QList<QStringList> &rows, 
                 *stoppedAt = i;
                 return Stop::Failed;
             }
-            seen.insert(row.subNumber);
         }
         if (!unit.commit())
-            return Stop::Failed;   // nothing of the batch is stored
+            return Stop::Failed;
     }
     *stoppedAt = end;
     return stop;

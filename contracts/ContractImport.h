@@ -76,7 +76,11 @@ private:
     enum class Stop { None, Duplicate, Failed };
     // Rows [from, to) in one unit of work; *stoppedAt is the row that ended
     // it (to when none did). The rows before it are committed.
+    // The stored sub-numbers are asked with one query and the rows and
+    // their log rows written with a few statements; where that cannot be
+    // done, storeRowByRow.
     Stop storeBatch(const QList<QStringList> &rows, int from, int to, int *stoppedAt);
+    Stop storeRowByRow(const QList<QStringList> &rows, int from, int to, int *stoppedAt);
     // Which of the batch's sub-numbers are stored: the texts the server
     // returned. *exact is false when it returned a text not asked for as
     // such (a comparison that ignores case or blanks): then each row is

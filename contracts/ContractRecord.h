@@ -94,6 +94,10 @@ public:
     // Inserts one line of a contract (every column but id and 附件). True
     // when exactly one row was written. Runs in the caller's unit of work.
     bool insertRow(const ContractRow &row);
+    // The same for several lines, in order, in as few statements as the
+    // servers' limits on bound values allow. True when every row was
+    // written; on false some may be, and the caller's unit rolls back.
+    bool insertRows(const QList<ContractRow> &rows);
 
     // Stores bytes in 附件 of the contract's first row (lowest id); the other
     // rows are left alone. Empty bytes write nothing and count as done.
