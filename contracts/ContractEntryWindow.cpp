@@ -1,6 +1,7 @@
 #include "contracts/ContractEntryWindow.h"
 #include "ui/Shell.h"
 #include "contracts/ContractImport.h"
+#include "contracts/ContractImportRun.h"
 
 #include "data/Context.h"
 #include "data/OperationLog.h"
@@ -419,6 +420,9 @@ void ContractEntryWindow::save()
     const LoginContext &login = Ctx().login;
     ContractEntry entry(Ctx().db(), login);
     if (m_importMode) {
+        // A second press while the rows are still going in does nothing.
+        if (m_importing)
+            return;
         if (m_importSave && m_importSave())
             m_importMode = false;
         m_count->setText(QString());
@@ -549,11 +553,11 @@ bool ContractEntryWindow::saveImportedRows()
             cells << item->text(c);
         rows << cells;
     }
-    ContractImport import(Ctx().db(), Ctx().login);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const ContractImport::Result result = import.save(rows);
-    QApplication::restoreOverrideCursor();
+    // The rows go in on a worker; this window keeps painting meanwhile and
+    // m_importing keeps its buttons from starting anything else.
+    const ContractImport::Result result = RunContractImport(this, Ctx().db(), Ctx().login, rows);
     m_importing = false;
+    ContractImport import(Ctx().db(), Ctx().login);
     if (result.outcome != ContractImport::Outcome::Imported) {
         // The list stays; the rows before the reported one are stored.
         ShowInfo(ContractImport::message(result), this);
@@ -570,6 +574,11 @@ bool ContractEntryWindow::saveImportedRows()
 
 void ContractEntryWindow::closeEvent(QCloseEvent *event)
 {
+    // Not while rows are going in: the import ends first, with its message.
+    if (m_importing) {
+        event->ignore();
+        return;
+    }
     ChildWindow::closeEvent(event);
     if (m_closing || !event->isAccepted())
         return;

@@ -3,6 +3,8 @@
 #include "data/Db.h"
 #include "data/OperationLog.h"
 
+#include <QVariantList>
+
 #include <array>
 
 namespace cg {
@@ -12,7 +14,13 @@ namespace {
 const QString kImportModule = QStringLiteral("合同导入");
 const QString kEntryModule = QStringLiteral("合同录入");
 
-QString cell(const QStringList &cells, int i) { return i < cells.size() ? cells.at(i) : QString(); }
+// An empty or missing cell is the empty text, never NULL (as the entry
+// window stores an empty field).
+QString cell(const QStringList &cells, int i)
+{
+    const QString text = i < cells.size() ? cells.at(i) : QString();
+    return text.isNull() ? QStringLiteral("") : text;
+}
 
 } // namespace
 
@@ -105,31 +113,159 @@ QString ContractImport::logDescription(const QStringList &cells)
     return QStringLiteral("合同导入成功：") + values.join(QLatin1Char('|'));
 }
 
-ContractImport::Result ContractImport::save(const QList<QStringList> &rows)
+ContractImport::Result ContractImport::save(const QList<QStringList> &rows, const Progress &progress)
 {
     Result result;
-    for (int i = 0; i < rows.size(); ++i) {
-        const ContractRow row = rowOf(rows.at(i));
-        bool duplicate = false;
-        // The check and the insert in one unit: no other workstation can
-        // store the same sub-number in between.
-        const bool stored = inTransaction(m_db, [&] {
-            bool ok = false;
-            duplicate = m_store.subNumberExistsForInsert(row.subNumber, &ok);
-            if (!ok || duplicate)
-                return false;
-            return m_store.insertRow(row);
-        });
-        if (!stored) {
-            result.outcome = duplicate ? Outcome::DuplicateSubNumber : Outcome::Failed;
-            result.row = i + 1;
-            result.number = row.number;
+    const int total = int(rows.size());
+    for (int from = 0; from < total; from += kBatchRows) {
+        const int to = qMin(total, from + kBatchRows);
+        int stoppedAt = to;
+        const Stop stop = storeBatch(rows, from, to, &stoppedAt);
+        result.stored = stoppedAt;
+        if (progress)
+            progress(result.stored, total);
+        if (stop != Stop::None) {
+            result.outcome = stop == Stop::Duplicate ? Outcome::DuplicateSubNumber : Outcome::Failed;
+            result.row = stoppedAt + 1;
+            result.number = rowOf(rows.at(stoppedAt)).number;
             return result;
         }
-        ++result.stored;
-        WriteLogEntry(m_db, m_login.userName, QStringLiteral("操作"), logDescription(rows.at(i)), kImportModule);
     }
     return result;
+}
+
+QSet<QString> ContractImport::storedSubNumbers(const QList<QStringList> &rows, int from, int to, bool *ok,
+                                                bool *exact)
+{
+    *ok = false;
+    *exact = true;
+    QSet<QString> asked;
+    QVariantList values;
+    QStringList marks;
+    for (int i = from; i < to; ++i) {
+        const QString sub = cell(rows.at(i), 2);
+        if (sub.isEmpty() || asked.contains(sub))
+            continue;
+        asked.insert(sub);
+        values << sub;
+        marks << QStringLiteral("?");
+    }
+    QSet<QString> found;
+    if (values.isEmpty()) {
+        *ok = true;
+        return found;
+    }
+    if (m_store.table().isEmpty())
+        return found;
+    Recordset rs(m_db);
+    if (!rs.open(QStringLiteral("select 合同子编号 from ") + m_store.table() + QStringLiteral(" where 合同子编号 in (")
+                     + marks.join(QLatin1Char(',')) + QLatin1Char(')'),
+                 values))
+        return found;
+    for (; !rs.eof(); rs.moveNext()) {
+        const QString sub = rs.text(0);
+        if (!asked.contains(sub))
+            *exact = false;
+        found.insert(sub);
+    }
+    *ok = true;
+    return found;
+}
+
+ContractImport::Stop ContractImport::storeBatch(const QList<QStringList> &rows, int from, int to, int *stoppedAt)
+{
+    *stoppedAt = from;
+    if (from >= to)
+        return Stop::None;
+    // SQL Server keeps its update lock per row asked, and its comparison
+    // ignores case, which a set of texts here would not: row by row there.
+    if (m_db.backend() == Backend::SqlServer)
+        return storeRowByRow(rows, from, to, stoppedAt);
+    {
+        WriteUnit unit(m_db);
+        if (!unit.isOpen())
+            return Stop::Failed;
+        bool ok = false, exact = true;
+        const QSet<QString> stored = storedSubNumbers(rows, from, to, &ok, &exact);
+        if (!ok)
+            return Stop::Failed;
+        if (exact) {
+            // The rows up to the first whose sub-number is stored or came
+            // earlier in the batch, written with their log rows at once.
+            Stop stop = Stop::None;
+            int end = to;
+            QSet<QString> seen;
+            QList<ContractRow> lines;
+            QStringList descriptions;
+            for (int i = from; i < to; ++i) {
+                const ContractRow row = rowOf(rows.at(i));
+                if (!row.subNumber.isEmpty()) {
+                    if (stored.contains(row.subNumber) || seen.contains(row.subNumber)) {
+                        stop = Stop::Duplicate;
+                        end = i;
+                        break;
+                    }
+                    seen.insert(row.subNumber);
+                }
+                lines << row;
+                descriptions << logDescription(rows.at(i));
+            }
+            if (m_store.insertRows(lines)
+                && LogWriter(m_db, m_login.userName).writeAll(QStringLiteral("操作"), descriptions, kImportModule)) {
+                if (!unit.commit())
+                    return Stop::Failed;   // nothing of the batch is stored
+                *stoppedAt = end;
+                return stop;
+            }
+        }
+        // A row that cannot be stored, or a server that compares otherwise:
+        // the batch again, one row at a time.
+        unit.rollback();
+    }
+    return storeRowByRow(rows, from, to, stoppedAt);
+}
+
+ContractImport::Stop ContractImport::storeRowByRow(const QList<QStringList> &rows, int from, int to, int *stoppedAt)
+{
+    *stoppedAt = from;
+    Stop stop = Stop::None;
+    int end = to;
+    {
+        WriteUnit unit(m_db);
+        if (!unit.isOpen())
+            return Stop::Failed;
+        LogWriter log(m_db, m_login.userName);
+        for (int i = from; i < to; ++i) {
+            const ContractRow row = rowOf(rows.at(i));
+            if (!row.subNumber.isEmpty()) {
+                // Asked inside the unit: the rows this unit stored count.
+                bool asked = false;
+                const bool duplicate = m_store.subNumberExistsForInsert(row.subNumber, &asked);
+                if (!asked || duplicate) {
+                    stop = asked ? Stop::Duplicate : Stop::Failed;
+                    end = i;
+                    break;
+                }
+            }
+            if (!m_store.insertRow(row)
+                || !log.write(QStringLiteral("操作"), logDescription(rows.at(i)), kImportModule)) {
+                // The unit may be spoilt (PostgreSQL ends it at a failed
+                // statement): the rows before this one go in on their own.
+                unit.rollback();
+                if (i == from)
+                    return Stop::Failed;
+                const Stop again = storeBatch(rows, from, i, stoppedAt);
+                if (again != Stop::None)
+                    return again;
+                *stoppedAt = i;
+                return Stop::Failed;
+            }
+        }
+        if (!unit.commit())
+            return Stop::Failed;
+    }
+    *stoppedAt = end;
+    return stop;
 }
 
 void ContractImport::logCompleted(int rows)

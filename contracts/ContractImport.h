@@ -1,15 +1,18 @@
 #pragma once
 // Contracts brought in from a workbook laid out like the contract table:
-// the template the user fills in, and storing the loaded rows one by one.
-// The entry window loads the workbook into its list and hands the rows here.
+// the template the user fills in, and storing the loaded rows in list order.
+// The entry window loads the workbook into its list and hands the rows here
+// (ContractImportRun runs the storing on a worker thread).
 
 #include "contracts/ContractRecord.h"
 #include "data/Context.h"
 #include "spreadsheet/SheetExport.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace cg {
 class DbConnection;
@@ -45,12 +48,22 @@ public:
     // missing cells empty. A state "未审核" or empty is stored as "已审核".
     static ContractRow rowOf(const QStringList &cells);
 
-    // Stores the rows in list order. Each row's check of its sub-number and
-    // its insert are one unit of work, and a stored row is logged at once
-    // ("合同导入", "操作", "合同导入成功：" + cells 1 to 20). The first row
-    // whose sub-number exists or that cannot be stored ends the import;
-    // the rows before it stay stored.
-    Result save(const QList<QStringList> &rows);
+    // Rows checked and stored per unit of work: the write lock is held for
+    // one such batch at a time, so other workstations wait briefly.
+    static constexpr int kBatchRows = 500;
+
+    // Called after each batch with the rows stored so far and the total.
+    using Progress = std::function<void(int done, int total)>;
+
+    // Stores the rows in list order. A row whose 合同子编号 is stored already
+    // (or came earlier in the list), or that cannot be stored, ends the
+    // import; the rows before it stay stored. An empty sub-number is no
+    // sub-number and never counts as stored. Each stored row is logged
+    // ("合同导入", "操作", "合同导入成功：" + cells 1 to 20) in the unit of
+    // work that stores it, so a row is never stored without its log row.
+    // The sub-numbers of a batch are checked with one query, inside the
+    // unit, so no other workstation can store one of them in between.
+    Result save(const QList<QStringList> &rows, const Progress &progress = {});
 
     // After an import that stored every row.
     void logCompleted(int rows);
@@ -60,6 +73,20 @@ public:
     static QString logDescription(const QStringList &cells);
 
 private:
+    enum class Stop { None, Duplicate, Failed };
+    // Rows [from, to) in one unit of work; *stoppedAt is the row that ended
+    // it (to when none did). The rows before it are committed.
+    // The stored sub-numbers are asked with one query and the rows and
+    // their log rows written with a few statements; where that cannot be
+    // done, storeRowByRow.
+    Stop storeBatch(const QList<QStringList> &rows, int from, int to, int *stoppedAt);
+    Stop storeRowByRow(const QList<QStringList> &rows, int from, int to, int *stoppedAt);
+    // Which of the batch's sub-numbers are stored: the texts the server
+    // returned. *exact is false when it returned a text not asked for as
+    // such (a comparison that ignores case or blanks): then each row is
+    // asked on its own.
+    QSet<QString> storedSubNumbers(const QList<QStringList> &rows, int from, int to, bool *ok, bool *exact);
+
     DbConnection &m_db;
     LoginContext m_login;
     ContractStore m_store;

@@ -5,8 +5,9 @@
 #include "data/Db.h"
 
 #include <QRegularExpression>
-#include <QSet>
 #include <QTextCodec>
+
+#include <vector>
 
 namespace cg {
 
@@ -32,58 +33,20 @@ QString LineSubNumber(const QString &number, int line)
 
 namespace {
 
-// C's atof: leading blanks, an optional sign, digits with one optional point,
-// an optional exponent; it stops at the first character that cannot go on.
-// Read by hand because strtod follows the process locale's decimal mark.
-double leadingNumber(const QString &text)
-{
-    int i = 0;
-    const int n = text.size();
-    auto digit = [&](int at) { return at < n && text[at] >= u'0' && text[at] <= u'9'; };
-    while (i < n && (text[i] == u' ' || text[i] == u'\t' || text[i] == u'\n' || text[i] == u'\r'
-                     || text[i] == u'\v' || text[i] == u'\f'))
-        ++i;
-    const int start = i;
-    if (i < n && (text[i] == u'+' || text[i] == u'-'))
-        ++i;
-    bool any = false;
-    while (digit(i)) {
-        ++i;
-        any = true;
-    }
-    if (i < n && text[i] == u'.') {
-        ++i;
-        while (digit(i)) {
-            ++i;
-            any = true;
-        }
-    }
-    if (!any)
-        return 0;
-    int end = i;
-    if (i < n && (text[i] == u'e' || text[i] == u'E')) {
-        int j = i + 1;
-        if (j < n && (text[j] == u'+' || text[j] == u'-'))
-            ++j;
-        if (digit(j)) {
-            while (digit(j))
-                ++j;
-            end = j;
-        }
-    }
-    bool ok = false;
-    const double value = text.mid(start, end - start).toDouble(&ok);
-    return ok ? value : 0;
-}
-
-// The last four bytes of the number as the program has always stored it
-// (GBK), read as C's atoi reads them.
+// The leading digits of the last four bytes of the number as the program
+// has always stored it (GBK); a sign, a blank or any other byte ends them,
+// and no leading digit at all gives 0.
 qint64 sequenceOf(const QString &number)
 {
     static QTextCodec *gbk = QTextCodec::codecForName("GBK");
-    const QByteArray bytes = gbk ? gbk->fromUnicode(number) : number.toUtf8();
-    // Bytes above 127 are no digits: as Latin-1 they stop the read as well.
-    return leadingInteger(QString::fromLatin1(bytes.right(4)));
+    const QByteArray bytes = (gbk ? gbk->fromUnicode(number) : number.toUtf8()).right(4);
+    qint64 value = 0;
+    for (const char c : bytes) {
+        if (c < '0' || c > '9')
+            break;
+        value = value * 10 + (c - '0');
+    }
+    return value;
 }
 
 bool plainIdentifier(const QString &name)
@@ -92,14 +55,207 @@ bool plainIdentifier(const QString &name)
     return re.match(name).hasMatch();
 }
 
+// An amount as C's atof reads it, kept exactly: sign, decimal digits (least
+// significant first, no leading zeros) and how many of them are decimals.
+// Read by hand because strtod follows the process locale's decimal mark and
+// would round to binary.
+struct Amount {
+    bool negative = false;
+    bool overflow = false;      // beyond what atof reads as a finite number
+    std::vector<quint8> digits; // least significant first
+    int decimals = 0;
+};
+
+// Amounts beyond a double's range count as infinite, as atof reads them;
+// digits further right than this many decimals are rounded away (atof
+// keeps none of them either).
+constexpr int kMaxIntegerDigits = 309;
+constexpr int kMaxDecimals = 400;
+
+bool blank(QChar c)
+{
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\v' || c == u'\f';
+}
+
+void trimLeadingZeros(std::vector<quint8> &digits)
+{
+    while (!digits.empty() && digits.back() == 0)
+        digits.pop_back();
+}
+
+Amount readAmount(const QString &text)
+{
+    Amount a;
+    int i = 0;
+    const int n = text.size();
+    auto digit = [&](int at) { return at < n && text[at] >= u'0' && text[at] <= u'9'; };
+    while (i < n && blank(text[i]))
+        ++i;
+    if (i < n && (text[i] == u'+' || text[i] == u'-'))
+        a.negative = text[i++] == u'-';
+    std::vector<quint8> mostFirst;
+    int fraction = 0;
+    bool any = false;
+    for (; digit(i); ++i, any = true)
+        mostFirst.push_back(quint8(text[i].unicode() - u'0'));
+    if (i < n && text[i] == u'.') {
+        for (++i; digit(i); ++i, any = true, ++fraction)
+            mostFirst.push_back(quint8(text[i].unicode() - u'0'));
+    }
+    if (!any)
+        return {};
+    qint64 exponent = 0;
+    if (i < n && (text[i] == u'e' || text[i] == u'E')) {
+        int j = i + 1;
+        bool minus = false;
+        if (j < n && (text[j] == u'+' || text[j] == u'-'))
+            minus = text[j++] == u'-';
+        for (; digit(j); ++j)
+            exponent = qMin<qint64>(exponent * 10 + (text[j].unicode() - u'0'), 1000000);
+        if (minus)
+            exponent = -exponent;
+    }
+    // value = mostFirst × 10^(exponent − fraction)
+    std::vector<quint8> digits(mostFirst.rbegin(), mostFirst.rend());
+    trimLeadingZeros(digits);
+    qint64 decimals = fraction - exponent;
+    if (!digits.empty() && qint64(digits.size()) - decimals > kMaxIntegerDigits) {
+        a.overflow = true;
+        return a;
+    }
+    if (decimals < 0) {
+        if (!digits.empty())
+            digits.insert(digits.begin(), size_t(-decimals), 0);
+        decimals = 0;
+    }
+    if (decimals > kMaxDecimals) {
+        // Round half away from zero at the last decimal kept.
+        const qint64 drop = decimals - kMaxDecimals;
+        bool up = false;
+        if (drop <= qint64(digits.size())) {
+            up = digits[size_t(drop - 1)] >= 5;
+            digits.erase(digits.begin(), digits.begin() + drop);
+        } else {
+            digits.clear();
+        }
+        for (size_t k = 0; up; ++k) {
+            if (k == digits.size())
+                digits.push_back(0);
+            up = ++digits[k] == 10;
+            if (up)
+                digits[k] = 0;
+        }
+        decimals = kMaxDecimals;
+    }
+    a.decimals = int(decimals);
+    a.overflow = qint64(digits.size()) - decimals > kMaxIntegerDigits;
+    if (a.overflow)
+        digits.clear();
+    a.digits = std::move(digits);
+    return a;
+}
+
+int compareMagnitude(const std::vector<quint8> &a, const std::vector<quint8> &b)
+{
+    if (a.size() != b.size())
+        return a.size() < b.size() ? -1 : 1;
+    for (size_t k = a.size(); k-- > 0;)
+        if (a[k] != b[k])
+            return a[k] < b[k] ? -1 : 1;
+    return 0;
+}
+
+// a += b, both magnitudes.
+void addMagnitude(std::vector<quint8> &a, const std::vector<quint8> &b)
+{
+    if (a.size() < b.size())
+        a.resize(b.size(), 0);
+    int carry = 0;
+    for (size_t k = 0; k < a.size(); ++k) {
+        const int sum = a[k] + (k < b.size() ? b[k] : 0) + carry;
+        a[k] = quint8(sum % 10);
+        carry = sum / 10;
+    }
+    if (carry)
+        a.push_back(quint8(carry));
+}
+
+// a −= b, with a ≥ b.
+void subtractMagnitude(std::vector<quint8> &a, const std::vector<quint8> &b)
+{
+    int borrow = 0;
+    for (size_t k = 0; k < a.size(); ++k) {
+        int d = a[k] - (k < b.size() ? b[k] : 0) - borrow;
+        borrow = d < 0;
+        a[k] = quint8(d < 0 ? d + 10 : d);
+    }
+    trimLeadingZeros(a);
+}
+
 } // namespace
 
 QString RemainingBalance(const QString &total, const QString &first, const QString &second,
                          const QString &third, const QString &fourth)
 {
-    const double rest = leadingNumber(total)
-        - (leadingNumber(first) + leadingNumber(second) + leadingNumber(third) + leadingNumber(fourth));
-    return QString::asprintf("%.13g", rest);
+    Amount parts[] = {readAmount(total), readAmount(first), readAmount(second), readAmount(third),
+                      readAmount(fourth)};
+    for (int k = 1; k < 5; ++k)
+        parts[k].negative = !parts[k].negative;   // total − each instalment
+
+    // Infinite amounts: what printf shows for atof's result.
+    bool plusInfinity = false, minusInfinity = false;
+    int decimals = 0;
+    for (const Amount &a : parts) {
+        if (a.overflow)
+            (a.negative ? minusInfinity : plusInfinity) = true;
+        decimals = qMax(decimals, a.decimals);
+    }
+    if (plusInfinity && minusInfinity)
+        return QStringLiteral("nan");
+    if (plusInfinity || minusInfinity)
+        return plusInfinity ? QStringLiteral("inf") : QStringLiteral("-inf");
+
+    bool negative = false;
+    std::vector<quint8> sum;
+    for (Amount &a : parts) {
+        std::vector<quint8> d = std::move(a.digits);
+        if (!d.empty())
+            d.insert(d.begin(), size_t(decimals - a.decimals), 0);
+        if (d.empty())
+            continue;
+        if (sum.empty() || a.negative == negative) {
+            if (sum.empty())
+                negative = a.negative;
+            addMagnitude(sum, d);
+        } else if (compareMagnitude(sum, d) >= 0) {
+            subtractMagnitude(sum, d);
+        } else {
+            subtractMagnitude(d, sum);
+            sum = std::move(d);
+            negative = a.negative;
+        }
+    }
+
+    // Written out in full: integer part, then the decimals without their
+    // trailing zeros; zero has no sign.
+    size_t low = 0;
+    while (low < size_t(decimals) && low < sum.size() && sum[low] == 0)
+        ++low;
+    if (sum.empty())
+        return QStringLiteral("0");
+    QString out;
+    if (negative)
+        out += u'-';
+    if (sum.size() <= size_t(decimals))
+        out += u'0';
+    for (size_t k = sum.size(); k-- > size_t(decimals);)
+        out += QChar(u'0' + sum[k]);
+    if (low < size_t(decimals)) {
+        out += u'.';
+        for (size_t k = size_t(decimals); k-- > low;)
+            out += QChar(u'0' + (k < sum.size() ? sum[k] : 0));
+    }
+    return out;
 }
 
 ContractStore::ContractStore(DbConnection &db, const QString &table, const QString &accountSet)
@@ -117,30 +273,23 @@ QString ContractStore::prefix() const
 QString ContractStore::nextNumber() const
 {
     const QString head = prefix();
-    QSet<QString> taken;
     qint64 base = 0;
     if (!m_table.isEmpty()) {
+        // The newest line (highest id, the last in insertion order) gives
+        // the sequence; the primary key finds it without reading the table.
         Recordset rs(m_db);
-        // The last row in insertion order gives the sequence.
-        if (rs.open(QStringLiteral("select 合同编号 from ") + m_table + QStringLiteral(" order by id"))) {
-            QString last;
-            for (; !rs.eof(); rs.moveNext()) {
-                last = rs.text(0);
-                taken.insert(last);
-            }
-            base = sequenceOf(last);
-        }
+        if (rs.open(QStringLiteral("select top 1 合同编号 from ") + m_table + QStringLiteral(" order by id desc"))
+            && !rs.eof())
+            base = sequenceOf(rs.text(0));
     }
     for (qint64 k = 1;; ++k) {
         const QString candidate = head + QString::asprintf("%04lld", base + k);
-        if (taken.contains(candidate))
+        // Each candidate is one lookup on the number's index; the server's
+        // comparison decides (letter case, trailing blanks). A failed
+        // lookup proposes the candidate: the save checks it again.
+        bool ok = false;
+        if (numberExists(candidate, &ok) && ok)
             continue;
-        // The server may see two numbers as equal that differ here (letter
-        // case, trailing blanks): it has the last word.
-        if (numberExists(candidate)) {
-            taken.insert(candidate);
-            continue;
-        }
         return candidate;
     }
 }
@@ -221,25 +370,49 @@ QString ContractStore::numberOfRow(qint64 id) const
     return rs.text(0);
 }
 
+namespace {
+
+void appendValues(QVariantList &values, const ContractRow &row)
+{
+    values << row.state << row.number << row.subNumber << row.requester << row.department << row.buyer
+           << row.supplier << row.product << row.quantity << row.unit << row.documentDate << row.effectiveDate
+           << row.expiryDate << row.amount << row.paymentTerms << row.first << row.second << row.third
+           << row.fourth << row.remaining << row.taxRate;
+}
+
+const QString kRowMarks = QStringLiteral("(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+
+} // namespace
+
 bool ContractStore::insertRow(const ContractRow &row)
+{
+    return insertRows({row});
+}
+
+bool ContractStore::insertRows(const QList<ContractRow> &rows)
 {
     if (m_table.isEmpty())
         return false;
-    const QStringList columns = ContractColumns().mid(0, 21);
-    QStringList marks;
-    for (int i = 0; i < columns.size(); ++i)
-        marks << QStringLiteral("?");
-    const QVariantList values = {row.state,        row.number,        row.subNumber,  row.requester,
-                                 row.department,   row.buyer,         row.supplier,   row.product,
-                                 row.quantity,     row.unit,          row.documentDate, row.effectiveDate,
-                                 row.expiryDate,   row.amount,        row.paymentTerms, row.first,
-                                 row.second,       row.third,         row.fourth,     row.remaining,
-                                 row.taxRate};
-    if (!m_db.execute(QStringLiteral("insert into ") + m_table + QLatin1Char('(') + columns.join(QLatin1Char(','))
-                          + QStringLiteral(") values (") + marks.join(QLatin1Char(',')) + QLatin1Char(')'),
-                      values))
-        return false;
-    return m_db.rowsAffected() == 1;
+    // 21 values a row, 40 rows a statement: under every server's limit on
+    // bound values (999 on old SQLite, 2100 on SQL Server).
+    constexpr int kRowsPerStatement = 40;
+    const QString head = QStringLiteral("insert into ") + m_table + QLatin1Char('(')
+        + ContractColumns().mid(0, 21).join(QLatin1Char(',')) + QStringLiteral(") values ");
+    for (qsizetype from = 0; from < rows.size(); from += kRowsPerStatement) {
+        const qsizetype to = qMin(rows.size(), from + kRowsPerStatement);
+        QString sql = head;
+        QVariantList values;
+        values.reserve((to - from) * 21);
+        for (qsizetype i = from; i < to; ++i) {
+            if (i > from)
+                sql += QLatin1Char(',');
+            sql += kRowMarks;
+            appendValues(values, rows.at(i));
+        }
+        if (!m_db.execute(sql, values) || m_db.rowsAffected() != to - from)
+            return false;
+    }
+    return true;
 }
 
 bool ContractStore::writeAttachment(const QString &number, const QByteArray &bytes)

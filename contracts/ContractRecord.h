@@ -50,8 +50,11 @@ const QStringList &ContractColumns();
 // 合同子编号 of a line: the number followed by 50 + 2 × line (line from 1).
 QString LineSubNumber(const QString &number, int line);
 
-// total − (first + … + fourth), each read as C's atof reads it, written with
-// "%.13g".
+// total − (first + … + fourth), each amount read as C's atof reads it
+// (leading number only: "1,000" is 1, "abc" is 0) but kept in decimal, so the
+// result is exact to the most decimals of the amounts. Written in full,
+// without exponent or trailing zeros, and zero never as "-0". An amount
+// beyond a double's range gives "inf", "-inf" or "nan" as atof would.
 QString RemainingBalance(const QString &total, const QString &first, const QString &second,
                          const QString &third, const QString &fourth);
 
@@ -66,8 +69,10 @@ public:
     QString table() const { return m_table; }
 
     // The next free contract number: the set's prefix read from ztb now,
-    // then the last four characters of the last row's number plus 1, padded
-    // to four digits, skipping numbers in use.
+    // then the leading digits of the last four characters of the newest
+    // row's number plus 1 (0 when they begin with anything else), padded to
+    // four digits, skipping numbers in use. Reads one row and looks each
+    // candidate up on the number's index.
     QString nextNumber() const;
     // A number exists when the query returns a row for it (the server's
     // comparison decides, not a comparison of the returned text).
@@ -89,6 +94,10 @@ public:
     // Inserts one line of a contract (every column but id and 附件). True
     // when exactly one row was written. Runs in the caller's unit of work.
     bool insertRow(const ContractRow &row);
+    // The same for several lines, in order, in as few statements as the
+    // servers' limits on bound values allow. True when every row was
+    // written; on false some may be, and the caller's unit rolls back.
+    bool insertRows(const QList<ContractRow> &rows);
 
     // Stores bytes in 附件 of the contract's first row (lowest id); the other
     // rows are left alone. Empty bytes write nothing and count as done.

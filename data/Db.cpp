@@ -119,6 +119,11 @@ bool DbConnection::openSqlite(const QString &path)
 bool DbConnection::openSqlServer(const QString &server, const QString &database,
                                  const QString &login, const QString &password)
 {
+    return openOdbc(sqlServerConnectionText(server, database, login, password), server, database);
+}
+
+bool DbConnection::openOdbc(const QString &connectionText, const QString &server, const QString &database)
+{
     close();
     if (QSqlDatabase::contains(m_name))
         QSqlDatabase::removeDatabase(m_name);
@@ -131,7 +136,7 @@ bool DbConnection::openSqlServer(const QString &server, const QString &database,
     bool opened;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_name);
-        db.setDatabaseName(sqlServerConnectionText(server, database, login, password));
+        db.setDatabaseName(connectionText);
         db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%1")
                                  .arg(m_timeout));
         opened = db.open();
@@ -147,6 +152,41 @@ bool DbConnection::openSqlServer(const QString &server, const QString &database,
     }
     m_backend = Backend::SqlServer;
     return true;
+}
+
+ConnectionSpec DbConnection::spec() const
+{
+    ConnectionSpec spec;
+    if (!isConnected())
+        return spec;
+    const QSqlDatabase db = database();
+    spec.backend = m_backend;
+    spec.databaseName = db.databaseName();
+    spec.hostName = db.hostName();
+    spec.port = db.port();
+    spec.userName = db.userName();
+    spec.password = db.password();
+    spec.timeout = m_timeout;
+    return spec;
+}
+
+bool DbConnection::open(const ConnectionSpec &spec)
+{
+    m_timeout = spec.timeout;
+    switch (spec.backend) {
+    case Backend::Sqlite:
+        return openSqlite(spec.databaseName);
+    case Backend::PostgreSql:
+        return openPostgreSql(spec.hostName, spec.port, spec.databaseName, spec.userName, spec.password);
+    case Backend::SqlServer:
+        // The connection text names the server; only the text is at hand.
+        return openOdbc(spec.databaseName, QStringLiteral("(as the main connection)"), QString());
+    case Backend::None:
+        break;
+    }
+    close();
+    fail(QStringLiteral("no connection to open another like"));
+    return false;
 }
 
 Backend DbConnection::backendOf(const QString &server)

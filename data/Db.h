@@ -39,6 +39,19 @@ inline constexpr const char *kEmbeddedServer = "sqlite";
 inline constexpr const char *kPostgreSqlScheme = "postgresql://";
 inline constexpr int kPostgreSqlDefaultPort = 5432;
 
+// What it takes to open another connection to the database a connection
+// is open on: a worker thread opens its own with it (a connection belongs
+// to the thread that opened it). Holds the password; never logged.
+struct ConnectionSpec {
+    Backend backend = Backend::None;
+    QString databaseName;   // the file, the database, or the ODBC connection text
+    QString hostName;
+    int port = -1;
+    QString userName;
+    QString password;
+    int timeout = 30;
+};
+
 class DbConnection {
 public:
     explicit DbConnection(const QString &connectionName);
@@ -73,6 +86,11 @@ public:
     // One of the three, chosen by the four connection values.
     [[nodiscard]] bool open(const QString &server, const QString &database, const QString &login,
               const QString &password, const QString &workFolder);
+
+    // How this connection was opened; backend None when it is not open.
+    ConnectionSpec spec() const;
+    // Opens a connection to the same database as the one spec came from.
+    [[nodiscard]] bool open(const ConnectionSpec &spec);
 
     bool isConnected() const;
     // Closing ends an open unit of work without committing it.
@@ -115,6 +133,7 @@ public:
 
 private:
     friend class WriteUnit;
+    bool openOdbc(const QString &connectionText, const QString &server, const QString &database);
     bool runUnitStatement(const QString &nativeSql, QVariant *firstValue = nullptr);
     bool endUnit(bool commit);
     void fail(const QString &message);

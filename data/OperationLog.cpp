@@ -39,6 +39,30 @@ bool LogWriter::write(const QString &status, const QString &description, const Q
                          HostInfo::computerName(), HostInfo::ipv4Address()});
 }
 
+bool LogWriter::writeAll(const QString &status, const QStringList &descriptions, const QString &module)
+{
+    // 8 values a row, 100 rows a statement: under every server's limit on
+    // bound values (999 on old SQLite, 2100 on SQL Server).
+    constexpr int kRowsPerStatement = 100;
+    const QDateTime when = Clock::now();
+    const QString user = m_user.isNull() ? QStringLiteral("") : m_user;
+    const QVariantList fixedBefore = {LogFilterDate(when), LogDateTime(when), user, module, status};
+    const QVariantList fixedAfter = {HostInfo::computerName(), HostInfo::ipv4Address()};
+    for (qsizetype from = 0; from < descriptions.size(); from += kRowsPerStatement) {
+        const qsizetype to = qMin(descriptions.size(), from + kRowsPerStatement);
+        QString sql = QStringLiteral("insert into rzb(过滤日期,日期,用户,操作模块,状态,内容描述,机器名,IP地址) values ");
+        QVariantList values;
+        values.reserve((to - from) * 8);
+        for (qsizetype i = from; i < to; ++i) {
+            sql += i == from ? QStringLiteral("(?,?,?,?,?,?,?,?)") : QStringLiteral(",(?,?,?,?,?,?,?,?)");
+            values << fixedBefore << descriptions.at(i) << fixedAfter;
+        }
+        if (!m_db.execute(sql, values) || m_db.rowsAffected() != to - from)
+            return false;
+    }
+    return true;
+}
+
 void SetLogFailureReporter(LogFailureReporter r) { reporter() = std::move(r); }
 
 void WriteLogEntry(DbConnection &db, const QString &user, const QString &status, const QString &description,

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 namespace cg {
@@ -25,6 +26,10 @@ public:
     // One row: both date columns from one clock read, the computer name and
     // the IPv4 address of this workstation. False when the row was not stored.
     bool write(const QString &status, const QString &description, const QString &module);
+    // One row per description, all with one clock read, in as few
+    // statements as the servers' limits on values allow. False when not
+    // every row was stored (in a unit of work, the caller rolls back).
+    bool writeAll(const QString &status, const QStringList &descriptions, const QString &module);
 
 private:
     DbConnection &m_db;

@@ -87,6 +87,7 @@ QVariantList adminValues()
 }
 
 const QString kContractNumberColumn = QStringLiteral("合同编号");
+const QString kSubNumberColumn = QStringLiteral("合同子编号");
 const QString kLogDateColumn = QStringLiteral("过滤日期");
 
 bool createIndex(DbConnection &db, const QString &index, const QString &table, const QString &column)
@@ -160,8 +161,8 @@ QString setupScript()
                         "values(@year + N'年度',N'',N'',N'htb1',N'KQLM',N'50000',N'False',@year);\r\n");
     s += QStringLiteral("    IF NOT EXISTS (SELECT table_name FROM information_schema.TABLES WHERE table_name = N'htb1')\r\n"
                         "        EXEC(N'") + createContractTableSql(QStringLiteral("htb1")) + QStringLiteral("');\r\nEND\r\nGO\r\n\r\n");
-    // The index of every account set's contract table, named as
-    // contractIndexName() names it.
+    // The indexes of every account set's contract table, named as
+    // contractIndexName() and contractSubNumberIndexName() name them.
     s += QStringLiteral(
         "DECLARE @table nvarchar(128), @index nvarchar(128), @sql nvarchar(max);\r\n"
         "DECLARE contract_tables CURSOR LOCAL FAST_FORWARD FOR SELECT 引用合同表 FROM ztb;\r\n"
@@ -174,6 +175,13 @@ QString setupScript()
         "        AND NOT EXISTS (SELECT * FROM sys.indexes WHERE name = @index AND object_id = OBJECT_ID(@table))\r\n"
         "    BEGIN\r\n"
         "        SET @sql = N'create index ' + QUOTENAME(@index) + N' on ' + QUOTENAME(@table) + N'(合同编号)';\r\n"
+        "        EXEC(@sql);\r\n"
+        "    END\r\n"
+        "    SET @index = N'ix_' + @table + N'_合同子编号';\r\n"
+        "    IF OBJECT_ID(@table, N'U') IS NOT NULL\r\n"
+        "        AND NOT EXISTS (SELECT * FROM sys.indexes WHERE name = @index AND object_id = OBJECT_ID(@table))\r\n"
+        "    BEGIN\r\n"
+        "        SET @sql = N'create index ' + QUOTENAME(@index) + N' on ' + QUOTENAME(@table) + N'(合同子编号)';\r\n"
         "        EXEC(@sql);\r\n"
         "    END\r\n"
         "    FETCH NEXT FROM contract_tables INTO @table;\r\n"
@@ -199,6 +207,11 @@ QString contractIndexName(const QString &table)
     return QStringLiteral("ix_") + table + QLatin1Char('_') + kContractNumberColumn;
 }
 
+QString contractSubNumberIndexName(const QString &table)
+{
+    return QStringLiteral("ix_") + table + QLatin1Char('_') + kSubNumberColumn;
+}
+
 QStringList contractTables(DbConnection &db)
 {
     QStringList tables;
@@ -221,8 +234,10 @@ bool ensureIndexes(DbConnection &db, const QStringList &contractTables)
             ok = false;
             continue;
         }
-        if (db.tableExists(table))
+        if (db.tableExists(table)) {
             ok = createIndex(db, contractIndexName(table), table, kContractNumberColumn) && ok;
+            ok = createIndex(db, contractSubNumberIndexName(table), table, kSubNumberColumn) && ok;
+        }
     }
     return ok;
 }
@@ -237,7 +252,8 @@ bool createAccountSet(DbConnection &db, const QString &name, const QString &depa
         return db.execute(QString::fromUtf8(kInsertAccountSet),
                           {name, text(department), text(remark), table, prefix, QStringLiteral("50000"), year})
             && db.execute(createContractTableSql(table))
-            && createIndex(db, contractIndexName(table), table, kContractNumberColumn);
+            && createIndex(db, contractIndexName(table), table, kContractNumberColumn)
+            && createIndex(db, contractSubNumberIndexName(table), table, kSubNumberColumn);
     });
 }
 

@@ -29,12 +29,14 @@ QString setupScript();
 // so sqlcmd on a Chinese Windows does not read it in code page 936.
 QByteArray setupScriptFile();
 
-// Index names: "ix_rzb_过滤日期" and "ix_" + table + "_合同编号".
+// Index names: "ix_rzb_过滤日期", "ix_" + table + "_合同编号" and
+// "ix_" + table + "_合同子编号".
 QString logIndexName();
 QString contractIndexName(const QString &table);
+QString contractSubNumberIndexName(const QString &table);
 
 // The indexes the searches rely on: rzb by 过滤日期 and each contract table
-// by 合同编号. Each is created when missing, so this is harmless on a
+// by 合同编号 and by 合同子编号 (the import's duplicate test). Each is created when missing, so this is harmless on a
 // database that has them; tables that do not exist are skipped. Meant for
 // the start-up, right after connecting. True when every index is in place
 // (a login without the right to create indexes gets false; the program
@@ -53,8 +55,8 @@ inline constexpr const char *kAdminInitialPassword = "123456";
 // place.
 bool initialise(DbConnection &db, int year);
 
-// Inserts an account-set row and creates its contract table with its index
-// as one unit.
+// Inserts an account-set row and creates its contract table with its
+// indexes as one unit.
 bool createAccountSet(DbConnection &db, const QString &name, const QString &department,
                       const QString &remark, const QString &table, const QString &prefix,
                       const QString &year);

@@ -51,6 +51,13 @@ BEGIN
         SET @sql = N'create index ' + QUOTENAME(@index) + N' on ' + QUOTENAME(@table) + N'(合同编号)';
         EXEC(@sql);
     END
+    SET @index = N'ix_' + @table + N'_合同子编号';
+    IF OBJECT_ID(@table, N'U') IS NOT NULL
+        AND NOT EXISTS (SELECT * FROM sys.indexes WHERE name = @index AND object_id = OBJECT_ID(@table))
+    BEGIN
+        SET @sql = N'create index ' + QUOTENAME(@index) + N' on ' + QUOTENAME(@table) + N'(合同子编号)';
+        EXEC(@sql);
+    END
     FETCH NEXT FROM contract_tables INTO @table;
 END
 CLOSE contract_tables;

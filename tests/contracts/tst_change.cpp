@@ -186,6 +186,7 @@ class TstChange : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void balanceArithmetic();
+    void paidInFullShowsAndStoresZero();
     void changeModeSavesInstalmentsOnly();
     void modifySavesEveryLineByItsId();
     void renameAndStaleLinesChangeNothing();
@@ -887,6 +888,33 @@ void TstChange::attachmentWindowWorksOnTheLoadedContract()
     QCOMPARE(file.readAll(), QByteArray("%PDF-A1"));
     SetAttachmentEditor({});
     SetAttachmentPreview({});
+}
+
+// A contract paid in full by the change: the balance is computed in decimal.
+void TstChange::paidInFullShowsAndStoresZero()
+{
+    Env env;
+    const QList<qint64> ids = addContract(env, QStringLiteral("D1"), kAudited, {Line{}});
+    QVERIFY(env.db().execute(QStringLiteral("update ") + table()
+                                 + QStringLiteral(" set 合同金额='29709.06',第一次付款='11937.08',第二次付款='0',"
+                                                  "剩余尾款='17771.98' where 合同编号='D1'")));
+    ContractQueryWindow *w = openFiltered();
+    QPointer<ContractChangeWindow> c = open(w, ids.at(0), ChangeMode::Change);
+    QVERIFY(c);
+    QLineEdit *second = child<QLineEdit>(c, QStringLiteral("编辑框_第二次付款"));
+    QLineEdit *remaining = child<QLineEdit>(c, QStringLiteral("编辑框_剩余尾款"));
+    retype(second, QStringLiteral("17771.98"));
+    QCOMPARE(remaining->text(), QStringLiteral("0"));
+    retype(second, QStringLiteral("17771.99"));
+    QCOMPARE(remaining->text(), QStringLiteral("-0.01"));
+    retype(second, QStringLiteral("17771.98"));
+    child<QPushButton>(c, QStringLiteral("按钮_确定"))->click();
+    QCOMPARE(cgtest::messageTexts(), QStringList({"保存成功"}));
+    QCOMPARE(env.rows(QStringLiteral("select 第二次付款,剩余尾款 from ") + table()),
+             (QList<QStringList>{{"17771.98", "0"}}));
+    QVERIFY(env.logTriples().contains(entry(QStringLiteral("合同变更"), QStringLiteral("D1"),
+                                            QStringLiteral("|原剩余尾款：17771.98|变更为：0"))));
+    QTRY_VERIFY(!c);
 }
 
 QTEST_MAIN(TstChange)

@@ -180,6 +180,7 @@ class TstContractEntry : public QObject {
 private Q_SLOTS:
     void openPreparesTheForm();
     void saveStoresLogsAndListsEveryLine();
+    void paidInFullStoresZero();
     void checksStopAtTheFirstEmptyValue();
     void datesAndYearRule();
     void failedSaveStoresNothingAndKeepsTheForm_data();
@@ -344,6 +345,39 @@ void TstContractEntry::checksStopAtTheFirstEmptyValue()
     QCOMPARE(e.onlyMessage().text, QStringLiteral("添加成功！"));
     QCOMPARE(e.env.rows(QStringLiteral("select 合同编号,申请人 from htb1")),
              (QList<QStringList>{{" ", " "}, {" ", " "}}));
+}
+
+// A contract paid in full as typed: the balance is exact, stored and logged as 0.
+void TstContractEntry::paidInFullStoresZero()
+{
+    Entry e;
+    e.fill({QStringLiteral("螺丝")});
+    e.w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(e.w));
+    const auto typeInto = [&](const char *name, const QString &text) {
+        QLineEdit *field = edit(e.w, name);
+        field->setFocus();
+        QCOMPARE(QApplication::focusWidget(), field);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        for (const QChar ch : text)
+            QTest::keyClick(QApplication::focusWidget(), ch.toLatin1());
+        QCOMPARE(field->text(), text);
+    };
+    typeInto("编辑框_合同总金额", QStringLiteral("29709.06"));
+    typeInto("编辑框_第一次付款", QStringLiteral("11937.08"));
+    typeInto("编辑框_第二次付款", QStringLiteral("17771.98"));
+    typeInto("编辑框_第三次付款", QStringLiteral("0"));
+    QCOMPARE(edit(e.w, "编辑框_剩余尾款")->text(), QStringLiteral("0"));
+    typeInto("编辑框_第四次付款", QStringLiteral("0.01"));
+    QCOMPARE(edit(e.w, "编辑框_剩余尾款")->text(), QStringLiteral("-0.01"));
+    typeInto("编辑框_第四次付款", QStringLiteral("0"));
+    clickSave(e.w);
+    QCOMPARE(e.onlyMessage().text, QStringLiteral("添加成功！"));
+    QCOMPARE(e.env.rows(QStringLiteral("select 合同金额,第一次付款,第二次付款,剩余尾款 from htb1")),
+             (QList<QStringList>{{"29709.06", "11937.08", "17771.98", "0"}}));
+    QCOMPARE(e.actionLog().size(), 1);
+    QVERIFY2(e.actionLog().at(0).contains(QStringLiteral("|29709.06|月结30天|11937.08|17771.98|0|0|0|13%|")),
+             qPrintable(e.actionLog().at(0)));
 }
 
 void TstContractEntry::datesAndYearRule()

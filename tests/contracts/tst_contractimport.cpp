@@ -3,6 +3,7 @@
 // loaded rows until the first one that cannot be stored.
 #include "contracts/ContractEntryWindow.h"
 #include "contracts/ContractImport.h"
+#include "contracts/ContractImportRun.h"
 #include "spreadsheet/SheetExport.h"
 #include "spreadsheet/SheetImport.h"
 #include "spreadsheet/WorkbookProbe.h"
@@ -13,8 +14,11 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
+#include <algorithm>
+#include <memory>
 
 using namespace cg;
 
@@ -26,6 +30,25 @@ template <typename T> T *child(QWidget *w, const char *name)
     if (!c)
         qFatal("missing control %s", name);
     return c;
+}
+
+// Makes the database refuse to store a line with this product.
+bool refuseProduct(cgtest::TestEnv &env, const QString &product)
+{
+    if (env.db().backend() == Backend::PostgreSql)
+        return env.db().execute(QStringLiteral("create function refuse_product() returns trigger language plpgsql as $$ "
+                                               "begin if new.产品 = '%1' then raise exception 'refused'; end if; "
+                                               "return new; end $$").arg(product))
+            && env.db().execute(QStringLiteral("create trigger refuse before insert on htb1 for each row "
+                                               "execute function refuse_product()"));
+    return env.db().execute(QStringLiteral("create trigger refuse before insert on htb1 when new.产品='%1' "
+                                           "begin select raise(abort,'no'); end").arg(product));
+}
+
+bool allowProducts(cgtest::TestEnv &env)
+{
+    return env.db().execute(env.db().backend() == Backend::PostgreSql ? QStringLiteral("drop trigger refuse on htb1")
+                                                                      : QStringLiteral("drop trigger refuse"));
 }
 
 const QString kLoaded = QStringLiteral("加载成功，请检查已加载的数据无误后点击[保存]按钮导入到系统");
@@ -112,6 +135,12 @@ private Q_SLOTS:
     void sameWorkbookTwiceStopsAtRowOne();
     void duplicateSubNumberStopsAtItsRow();
     void failedInsertKeepsEarlierRows();
+    void emptyCellsAreEmptyTexts();
+    void emptySubNumbersAreNoSubNumbers();
+    void rowAndLogRowCommitTogether();
+    void batchesKeepTheStopRow_data();
+    void batchesKeepTheStopRow();
+    void progressShownWhileAnotherStationWrites();
 };
 
 void TstContractImport::templateReadBackCellByCell()
@@ -325,8 +354,7 @@ void TstContractImport::failedInsertKeepsEarlierRows()
     t.load(t.workbook("a.xlsx", {line("KQLM7001", 1, "螺丝"), line("KQLM7001", 2, "螺母"),
                                  line("KQLM7001", 3, "坏零件"), line("KQLM7002", 1, "垫片")}));
     MessageSeam::clear();
-    QVERIFY(t.env.db().execute(QStringLiteral(
-        "create trigger refuse before insert on htb1 when new.产品='坏零件' begin select raise(abort,'no'); end")));
+    QVERIFY(refuseProduct(t.env, QStringLiteral("坏零件")));
     t.save();
     const ShownMessage m = t.onlyMessage();
     QCOMPARE(m.text, QStringLiteral("第 3 行后没有导入成功，请检查导入的数据后重试！"));
@@ -337,12 +365,194 @@ void TstContractImport::failedInsertKeepsEarlierRows()
 
     // Without the obstacle and with the stored rows gone from the sheet,
     // the rest goes in.
-    QVERIFY(t.env.db().execute(QStringLiteral("drop trigger refuse")));
+    QVERIFY(allowProducts(t.env));
     t.load(t.workbook("b.xlsx", {line("KQLM7001", 3, "坏零件"), line("KQLM7002", 1, "垫片")}));
     QCOMPARE(t.onlyMessage().text, kLoaded);
     t.save();
     QCOMPARE(t.onlyMessage().text, QStringLiteral("所有数据导入成功，共导入 2 行！"));
     QCOMPARE(t.stored().size(), 4);
+}
+
+void TstContractImport::emptyCellsAreEmptyTexts()
+{
+    Import t;
+    QList<QStringList> rows = {line("KQLM7001", 1, "螺丝"), line("KQLM7001", 2, "螺母")};
+    // 采购员, 付款方式 and every instalment left empty; the balance too.
+    for (int c : {5, 14, 15, 16, 17, 18, 19})
+        rows[0][c] = QString();
+    rows[1][3] = QString();   // 申请人
+    t.load(t.workbook("a.xlsx", rows));
+    MessageSeam::clear();
+    t.save();
+    QCOMPARE(t.onlyMessage().text, QStringLiteral("所有数据导入成功，共导入 2 行！"));
+    QCOMPARE(t.env.rows(QStringLiteral("select 采购员,付款方式,第一次付款,第二次付款,第三次付款,第四次付款,剩余尾款,申请人 "
+                                       "from htb1 order by id")),
+             (QList<QStringList>{{"", "", "", "", "", "", "", "张三"}, {"李四", "月结30天", "3000", "2000", "0", "0", "5000", ""}}));
+    QCOMPARE(t.env.rows(QStringLiteral("select count(*) from htb1 where 采购员 is null or 付款方式 is null or 第一次付款 is null "
+                                       "or 第二次付款 is null or 第三次付款 is null or 第四次付款 is null or 剩余尾款 is null "
+                                       "or 申请人 is null")),
+             (QList<QStringList>{{"0"}}));
+
+    // Rows handed over with missing cells store empty texts as well.
+    ContractImport import(t.env.db(), t.env.ctx().login);
+    const ContractImport::Result r = import.save({{QString(), QStringLiteral("KQLM7002"), QStringLiteral("KQLM700252"),
+                                                    QString(), QString(), QString(), QString(), QStringLiteral("垫片"),
+                                                    QStringLiteral("1"), QStringLiteral("个"), QStringLiteral("2035-03-01"),
+                                                    QStringLiteral("2035-03-01"), QStringLiteral("2035-03-01"),
+                                                    QStringLiteral("100")}});
+    QCOMPARE(r.outcome, ContractImport::Outcome::Imported);
+    QCOMPARE(t.env.rows(QStringLiteral("select 单据状态,申请人,付款方式,第四次付款,税率 from htb1 where 合同编号='KQLM7002'")),
+             (QList<QStringList>{{"已审核", "", "", "", ""}}));
+    QCOMPARE(t.env.rows(QStringLiteral("select count(*) from htb1 where 税率 is null or 第四次付款 is null")),
+             (QList<QStringList>{{"0"}}));
+}
+
+void TstContractImport::emptySubNumbersAreNoSubNumbers()
+{
+    Import t;
+    QList<QStringList> rows = {line("KQLM7001", 1, "螺丝"), line("KQLM7001", 2, "螺母"), line("KQLM7002", 1, "垫片")};
+    rows[0][2] = QString();
+    rows[1][2] = QString();
+    t.load(t.workbook("a.xlsx", rows));
+    MessageSeam::clear();
+    t.save();
+    QCOMPARE(t.onlyMessage().text, QStringLiteral("所有数据导入成功，共导入 3 行！"));
+    QCOMPARE(t.stored(), QStringList({"已审核||螺丝", "已审核||螺母", "已审核|KQLM700252|垫片"}));
+
+    // Stored empty sub-numbers do not stop a later import either.
+    rows = {line("KQLM7003", 1, "弹簧"), line("KQLM7003", 2, "轴承")};
+    rows[0][2] = QString();
+    t.load(t.workbook("b.xlsx", rows));
+    MessageSeam::clear();
+    t.save();
+    QCOMPARE(t.onlyMessage().text, QStringLiteral("所有数据导入成功，共导入 2 行！"));
+    QCOMPARE(t.stored().mid(3), QStringList({"已审核||弹簧", "已审核|KQLM700354|轴承"}));
+    QCOMPARE(t.importLog().size(), 7);   // five rows and two completions
+}
+
+void TstContractImport::rowAndLogRowCommitTogether()
+{
+    Import t;
+    t.load(t.workbook("a.xlsx", {line("KQLM7001", 1, "螺丝"), line("KQLM7001", 2, "螺母")}));
+    MessageSeam::clear();
+    // The log cannot take the row of the first line: that line is not stored.
+    QVERIFY(t.env.refuse(QStringLiteral("rzb"), QStringLiteral("insert")));
+    t.save();
+    QCOMPARE(t.onlyMessage().text, QStringLiteral("第 1 行后没有导入成功，请检查导入的数据后重试！"));
+    QCOMPARE(t.stored(), QStringList());
+    QVERIFY(t.w->importMode());
+    QCOMPARE(t.list()->topLevelItemCount(), 2);
+}
+
+void TstContractImport::batchesKeepTheStopRow_data()
+{
+    // Rows of a list over several batches, and what stops it.
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("duplicateOf");   // the row (from 1) whose sub-number the stop row repeats; 0: none
+    QTest::addColumn<bool>("refused");      // the stop row cannot be stored
+    QTest::addColumn<int>("stopRow");       // 0: everything goes in
+    const int b = ContractImport::kBatchRows;
+    QTest::newRow("all in") << b * 2 + 7 << 0 << false << 0;
+    QTest::newRow("repeat from an earlier batch") << b * 2 + 7 << 3 << false << b + 20;
+    QTest::newRow("repeat in its batch") << b * 2 + 7 << b + 2 << false << b + 9;
+    QTest::newRow("first of a batch repeats") << b * 2 << 1 << false << b + 1;
+    QTest::newRow("refused mid batch") << b * 2 + 7 << 0 << true << b + 30;
+    QTest::newRow("refused first of a batch") << b * 2 + 7 << 0 << true << b + 1;
+    QTest::newRow("refused at the very start") << 10 << 0 << true << 1;
+}
+
+void TstContractImport::batchesKeepTheStopRow()
+{
+    QFETCH(int, rows);
+    QFETCH(int, duplicateOf);
+    QFETCH(bool, refused);
+    QFETCH(int, stopRow);
+    cgtest::TestEnv env;
+    env.loginAs(QStringLiteral("admin"));
+    QList<QStringList> list;
+    for (int i = 0; i < rows; ++i)
+        list << line(QStringLiteral("KQ%1").arg(i, 5, 10, QLatin1Char('0')), 1, QStringLiteral("件%1").arg(i));
+    if (duplicateOf)
+        list[stopRow - 1][2] = list[duplicateOf - 1][2];
+    if (refused) {
+        list[stopRow - 1][7] = QStringLiteral("坏零件");
+        QVERIFY(refuseProduct(env, QStringLiteral("坏零件")));
+    }
+    QList<int> progress;
+    ContractImport import(env.db(), env.ctx().login);
+    const ContractImport::Result r = import.save(list, [&](int done, int total) {
+        QCOMPARE(total, rows);
+        progress << done;
+    });
+    const int stored = stopRow ? stopRow - 1 : rows;
+    QCOMPARE(r.stored, stored);
+    QCOMPARE(r.row, stopRow);
+    QCOMPARE(r.outcome, !stopRow ? ContractImport::Outcome::Imported
+                        : refused ? ContractImport::Outcome::Failed
+                                  : ContractImport::Outcome::DuplicateSubNumber);
+    if (stopRow)
+        QCOMPARE(r.number, list.at(stopRow - 1).at(1));
+    QCOMPARE(env.rows(QStringLiteral("select count(*),max(合同编号) from htb1")).value(0),
+             (QStringList{QString::number(stored), stored ? list.at(stored - 1).at(1) : QString()}));
+    // Each stored row has its log row, and no other row has one.
+    QCOMPARE(env.rows(QStringLiteral("select count(*) from rzb where 操作模块='合同导入'")).value(0).value(0),
+             QString::number(stored));
+    QVERIFY(!progress.isEmpty());
+    QCOMPARE(progress.last(), stored);
+    QVERIFY(std::is_sorted(progress.begin(), progress.end()));
+}
+
+void TstContractImport::progressShownWhileAnotherStationWrites()
+{
+    Import t;
+    QList<QStringList> rows;
+    for (int i = 0; i < 1200; ++i)
+        rows << line(QStringLiteral("KQ%1").arg(i, 5, 10, QLatin1Char('0')), 1, QStringLiteral("件%1").arg(i));
+    t.load(t.workbook("a.xlsx", rows));
+    MessageSeam::clear();
+
+    // Another workstation is writing: the import waits for it, and the
+    // window goes on answering meanwhile.
+    DbConnection other(QStringLiteral("other-station"));
+    QVERIFY(t.env.open(other));
+    auto unit = std::make_unique<WriteUnit>(other);
+    QVERIFY(unit->isOpen());
+
+    int ticks = 0;
+    QString caption;
+    bool modal = false;
+    int storedMeanwhile = -1;
+    QTimer timer;
+    timer.setInterval(20);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        ++ticks;
+        auto *progress = t.w->window()->findChild<QWidget *>(QStringLiteral("窗口_导入进度"));
+        if (!progress || !progress->isVisible())
+            return;
+        if (caption.isEmpty()) {
+            caption = progress->windowTitle();
+            modal = progress->isModal() && QApplication::activeModalWidget() == progress;
+        }
+        if (ticks >= 5 && unit) {
+            Recordset rs(other);
+            storedMeanwhile = rs.open(QStringLiteral("select count(*) from htb1")) ? int(rs.number(0)) : -2;
+            QVERIFY(unit->commit());
+            unit.reset();
+        }
+    });
+    timer.start();
+    t.save();
+    timer.stop();
+
+    QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));
+    QCOMPARE(caption, QStringLiteral("正在导入，请稍候......(0%）"));
+    QVERIFY(modal);
+    QCOMPARE(storedMeanwhile, 0);
+    QVERIFY(!unit);
+    QCOMPARE(t.onlyMessage().text, QStringLiteral("所有数据导入成功，共导入 1200 行！"));
+    QCOMPARE(t.env.rows(QStringLiteral("select count(*) from htb1")).value(0).value(0), QStringLiteral("1200"));
+    QVERIFY(!t.w->findChild<QWidget *>(QStringLiteral("窗口_导入进度")));
+    QCOMPARE(ImportProgressCaption(600, 1200), QStringLiteral("正在导入，请稍候......(50%）"));
 }
 
 QTEST_MAIN(TstContractImport)

@@ -49,6 +49,8 @@ class TstContractRecord : public QObject {
 private Q_SLOTS:
     void numbering();
     void numberAfterTheFourDigits();
+    void numberAfterHandTypedNumbers_data();
+    void numberAfterHandTypedNumbers();
     void numberExistsAsTheServerCompares();
     void remainingBalance_data();
     void remainingBalance();
@@ -107,6 +109,35 @@ void TstContractRecord::numberAfterTheFourDigits()
     QCOMPARE(store.nextNumber(), QStringLiteral("KQLM20240002"));
 }
 
+void TstContractRecord::numberAfterHandTypedNumbers_data()
+{
+    // The numbers stored in insertion order, and the next number.
+    QTest::addColumn<QStringList>("stored");
+    QTest::addColumn<QString>("next");
+    QTest::newRow("sign ends the digits") << QStringList{"Q-002"} << "KQLM0001";
+    QTest::newRow("sign, first taken") << QStringList{"KQLM0001", "Q-002"} << "KQLM0002";
+    QTest::newRow("plus sign") << QStringList{"Q+123"} << "KQLM0001";
+    QTest::newRow("blank ends the digits") << QStringList{"Q 123"} << "KQLM0001";
+    QTest::newRow("digits then a sign") << QStringList{"KQ12-3"} << "KQLM0013";
+    QTest::newRow("Chinese before a digit") << QStringList{"合同7"} << "KQLM0001";
+    QTest::newRow("leading zeros") << QStringList{"0099"} << "KQLM0100";
+    QTest::newRow("newest line decides") << QStringList{"KQLM0050", "KQLM0007"} << "KQLM0008";
+    QTest::newRow("skips a run of taken") << QStringList{"KQLM0002", "KQLM0003", "KQLM0004", "KQLM0001"}
+                                          << "KQLM0005";
+}
+
+void TstContractRecord::numberAfterHandTypedNumbers()
+{
+    QFETCH(QStringList, stored);
+    QFETCH(QString, next);
+    cgtest::TestEnv env;
+    env.loginAs(QStringLiteral("admin"));
+    setPrefix(env, QStringLiteral("KQLM"));
+    for (const QString &number : stored)
+        storeLine(env, number);
+    QCOMPARE(ContractStore(env.db(), kTable, env.ctx().login.accountSetName).nextNumber(), next);
+}
+
 void TstContractRecord::numberExistsAsTheServerCompares()
 {
     cgtest::TestEnv env;
@@ -142,8 +173,22 @@ void TstContractRecord::remainingBalance_data()
     QTest::newRow("empty total") << QStringList{"", "100", "", "", ""} << "-100";
     QTest::newRow("fresh form") << QStringList{"0", "0", "0", "0", "0"} << "0";
     QTest::newRow("reading stops") << QStringList{"1,000", " 12.5e1x", "+.5", "1e", "-"} << "-125.5";
-    QTest::newRow("thirteen digits") << QStringList{"1", "0.3333333333333333", "", "", ""} << "0.6666666666667";
-    QTest::newRow("large") << QStringList{"123456789012345", "", "", "", ""} << "1.234567890123e+14";
+    QTest::newRow("reading stops 2") << QStringList{"1,000", " 1e2x", "-.5", "", ""} << "-98.5";
+    // Decimal, not binary: fully paid contracts come out as 0.
+    QTest::newRow("fully paid") << QStringList{"29709.06", "11937.08", "17771.98", "", ""} << "0";
+    QTest::newRow("point three") << QStringList{"0.3", "0.1", "0.2", "", ""} << "0";
+    QTest::newRow("trailing zeros") << QStringList{"2000.50", "500.00", "", "", ""} << "1500.5";
+    QTest::newRow("negative") << QStringList{"100.10", "50.05", "50.06", "", ""} << "-0.01";
+    QTest::newRow("minus zero") << QStringList{"-0", "0.00", "", "", ""} << "0";
+    QTest::newRow("sixteen decimals") << QStringList{"1", "0.3333333333333333", "", "", ""} << "0.6666666666666667";
+    QTest::newRow("fourteen digits") << QStringList{"12345678901234", "", "", "", ""} << "12345678901234";
+    QTest::newRow("twenty digits") << QStringList{"12345678901234567890.12", "0.01", "", "", ""}
+                                  << "12345678901234567890.11";
+    QTest::newRow("exponent in") << QStringList{"1.5e3", "2.5e-3", "", "", ""} << "1499.9975";
+    QTest::newRow("big exponent") << QStringList{"1e20", "", "", "", ""} << "100000000000000000000";
+    QTest::newRow("beyond a double") << QStringList{"1e400", "1", "", "", ""} << "inf";
+    QTest::newRow("both infinities") << QStringList{"1e400", "1e999999999999", "", "", ""} << "nan";
+    QTest::newRow("tiny rounds away") << QStringList{QStringLiteral("1e-500"), "", "", "", ""} << "0";
 }
 
 void TstContractRecord::remainingBalance()

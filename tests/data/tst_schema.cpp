@@ -45,10 +45,13 @@ void TstSchema::setupAndNewAccountSetsHaveTheIndexes()
 {
     cgtest::TestEnv env;
     QCOMPARE(indexesOf(env, QStringLiteral("rzb")), QStringList{Schema::logIndexName()});
-    QCOMPARE(indexesOf(env, QStringLiteral("htb1")), QStringList{Schema::contractIndexName(QStringLiteral("htb1"))});
+    QCOMPARE(indexesOf(env, QStringLiteral("htb1")),
+             (QStringList{Schema::contractSubNumberIndexName(QStringLiteral("htb1")),
+                          Schema::contractIndexName(QStringLiteral("htb1"))}));
     QVERIFY(Schema::createAccountSet(env.db(), QStringLiteral("二〇二七年度"), QString(), QString(),
                                      QStringLiteral("htb2"), QStringLiteral("KQLM"), QStringLiteral("2027")));
-    QCOMPARE(indexesOf(env, QStringLiteral("htb2")), QStringList{QStringLiteral("ix_htb2_合同编号")});
+    QCOMPARE(indexesOf(env, QStringLiteral("htb2")),
+             (QStringList{QStringLiteral("ix_htb2_合同子编号"), QStringLiteral("ix_htb2_合同编号")}));
     // No department or remark is stored as the empty text, not NULL.
     QCOMPARE(env.rows(QStringLiteral("select count(*) from ztb where 隶属部门 is null or 备注 is null")),
              (QList<QStringList>{{QStringLiteral("0")}}));
@@ -56,6 +59,7 @@ void TstSchema::setupAndNewAccountSetsHaveTheIndexes()
     QVERIFY(plan(env, QStringLiteral("select * from rzb where 过滤日期=?"))
                 .contains(QStringLiteral("ix_rzb_过滤日期")));
     QVERIFY(plan(env, QStringLiteral("select * from htb2 where 合同编号=?")).contains(QStringLiteral("ix_htb2_合同编号")));
+    QVERIFY(plan(env, QStringLiteral("select * from htb2 where 合同子编号=?")).contains(QStringLiteral("ix_htb2_合同子编号")));
 }
 
 void TstSchema::ensureIndexesRepairsAndRepeats()
@@ -65,6 +69,7 @@ void TstSchema::ensureIndexesRepairsAndRepeats()
     DbConnection &db = env.db();
     QVERIFY(db.execute(QStringLiteral("drop index ix_rzb_过滤日期")));
     QVERIFY(db.execute(QStringLiteral("drop index ix_htb1_合同编号")));
+    QVERIFY(db.execute(QStringLiteral("drop index ix_htb1_合同子编号")));
     QVERIFY(db.execute(QStringLiteral("insert into ztb(账套名,引用合同表) values('旧账套','htb9')")));
     const QStringList tables = Schema::contractTables(db);
     QCOMPARE(tables, (QStringList{QStringLiteral("htb1"), QStringLiteral("htb9")}));
@@ -72,7 +77,8 @@ void TstSchema::ensureIndexesRepairsAndRepeats()
     for (int round = 0; round < 2; ++round) {
         QVERIFY(Schema::ensureIndexes(db, tables));
         QCOMPARE(indexesOf(env, QStringLiteral("rzb")), QStringList{Schema::logIndexName()});
-        QCOMPARE(indexesOf(env, QStringLiteral("htb1")), QStringList{QStringLiteral("ix_htb1_合同编号")});
+        QCOMPARE(indexesOf(env, QStringLiteral("htb1")),
+                 (QStringList{QStringLiteral("ix_htb1_合同子编号"), QStringLiteral("ix_htb1_合同编号")}));
     }
     QVERIFY(!db.tableExists(QStringLiteral("htb9")));
 
