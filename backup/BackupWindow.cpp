@@ -141,7 +141,7 @@ void BackupWindow::setBusy(bool busy, const QString &hint)
     for (QPushButton *b : {m_backup, m_restore, m_folder})
         if (b)
             b->setEnabled(!busy);
-    if (m_hint && busy) {
+    if (m_hint && busy && !hint.isEmpty()) {
         m_hint->setPalette(palette());
         m_hint->setText(hint);
     }
@@ -154,8 +154,9 @@ void BackupWindow::refresh()
 {
     if (!m_backups)
         return;
+    // A result shown from the step before stays while the list is read.
     const QString reading = QStringLiteral("正在读取并检查备份…");
-    setBusy(true, reading);
+    setBusy(true, m_hint->text().isEmpty() ? reading : QString());
     const Backups b = *m_backups;
     RunInBackground<QList<BackupEntry>>(this, [b] { return b.list(true); },
                                         [this, reading](const QList<BackupEntry> &entries) {
@@ -199,9 +200,9 @@ void BackupWindow::backupNow()
         if (r.ok()) {
             Log(QStringLiteral("手动备份成功：") + r.name);
             setBusy(false);
-            refresh();
             // The hint outlives the listing that follows.
             SetHint(m_hint, QStringLiteral("备份成功：") + r.name, true);
+            refresh();
             return;
         }
         Log(QStringLiteral("手动备份失败：") + r.reason);
