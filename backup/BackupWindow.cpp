@@ -223,7 +223,7 @@ void BackupWindow::restoreSelected()
     }
     const QString name = item->text(1);
     if (ShowMessage(QStringLiteral("恢复将用备份 %1 中的数据替换当前数据库，替换前会先备份当前数据库；"
-                                   "恢复后需要重新登录。\n确定要恢复吗？")
+                                   "其他窗口会被关闭，恢复后需要重新登录。\n确定要恢复吗？")
                         .arg(name),
                     QString(), MsgIcon::Question, this)
         != QMessageBox::Yes)

@@ -3,6 +3,7 @@
 #include "data/Seams.h"
 
 #include <QAtomicInt>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -243,14 +244,11 @@ Backups::Result Backups::create() const
     if (!QDir().mkpath(m_folder))
         return failed(Outcome::Failed, QStringLiteral("无法建立备份文件夹：") + m_folder);
     const QDateTime now = Clock::now();
-    QString name;
-    for (int serial = 1; serial < 1000; ++serial) {
-        name = fileName(now, serial);
-        if (!QFileInfo::exists(m_folder + name))
-            break;
-    }
-    const QString target = m_folder + name;
-    const QString part = target + QStringLiteral(".part");
+    // Written under a name of its own first (two backups may run at once),
+    // then given the first free backup name of this second.
+    const QString part = m_folder + QStringLiteral(".cgsys-backup-%1-%2.part")
+                                           .arg(QCoreApplication::applicationPid())
+                                           .arg(uniqueConnectionName("part"));
     QFile::remove(part);
     QString error;
     {
@@ -270,8 +268,14 @@ Backups::Result Backups::create() const
     }
     if (error.isEmpty() && !flushToDisk(part))
         error = QStringLiteral("备份文件无法写入磁盘");
-    if (error.isEmpty() && !QFile::rename(part, target))
-        error = QStringLiteral("备份文件无法改名为 ") + name;
+    QString name;
+    for (int serial = 1; error.isEmpty() && name.isEmpty() && serial < 1000; ++serial) {
+        // QFile::rename never replaces an existing file.
+        if (!QFileInfo::exists(m_folder + fileName(now, serial)) && QFile::rename(part, m_folder + fileName(now, serial)))
+            name = fileName(now, serial);
+    }
+    if (error.isEmpty() && name.isEmpty())
+        error = QStringLiteral("备份文件无法改名");
     if (!error.isEmpty()) {
         QFile::remove(part);
         return failed(Outcome::Failed, error);

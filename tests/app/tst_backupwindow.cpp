@@ -269,7 +269,7 @@ void TstBackupWindow::restoreReturnsToTheLoginWindow()
     MessageSeam::setNextAnswer(QMessageBox::No);
     click(w, "按钮_恢复备份");
     const QString question = QStringLiteral("恢复将用备份 %1 中的数据替换当前数据库，替换前会先备份当前数据库；"
-                                            "恢复后需要重新登录。\n确定要恢复吗？")
+                                            "其他窗口会被关闭，恢复后需要重新登录。\n确定要恢复吗？")
                                  .arg(taken.name);
     expectMessage(1, question, MsgIcon::Question);
     QCOMPARE(MessageSeam::shown().size(), 2);
