@@ -83,12 +83,16 @@ void StartDailyBackup()
         return;
     QObject *context = MainWindowWidget() ? static_cast<QObject *>(MainWindowWidget()) : qApp;
     const Backups b = *backups;
+    const QString workFolder = Ctx().workFolder();
     RunInBackground<Backups::Result>(context, [b, keep] {
         Backups::Result r = b.create();
         if (r.ok())
             b.prune(keep);
         return r;
-    }, [today](const Backups::Result &r) {
+    }, [today, workFolder](const Backups::Result &r) {
+        // Told only to the run that asked for it.
+        if (!HasContext() || Ctx().workFolder() != workFolder)
+            return;
         if (!r.ok()) {
             TellFailure(r.reason);
             return;
