@@ -15,12 +15,13 @@ namespace cg::FileSystemInfo {
 
 namespace {
 
-std::function<bool(const QString &)> &override()
+std::function<bool(const QString &)> &testAnswer()
 {
     static std::function<bool(const QString &)> answer;
     return answer;
 }
 
+#if !defined(Q_OS_WIN)
 // The path itself when it exists, else the nearest existing folder above it.
 QString existingPart(const QString &path)
 {
@@ -33,6 +34,7 @@ QString existingPart(const QString &path)
     }
     return info.absoluteFilePath();
 }
+#endif
 
 } // namespace
 
@@ -80,8 +82,8 @@ bool isNetworkFileSystem(quint64 magic, const QString &typeName)
 
 bool isNetworkPath(const QString &path)
 {
-    if (override())
-        return override()(path);
+    if (testAnswer())
+        return testAnswer()(path);
 #if defined(Q_OS_WIN)
     const QString native = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
     if (native.startsWith(QLatin1String("\\\\")))
@@ -104,7 +106,7 @@ bool isNetworkPath(const QString &path)
 #endif
 }
 
-void setOverride(std::function<bool(const QString &path)> answer) { override() = std::move(answer); }
+void setOverride(std::function<bool(const QString &path)> answer) { testAnswer() = std::move(answer); }
 
 } // namespace cg::FileSystemInfo
 
