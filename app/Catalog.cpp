@@ -1,4 +1,5 @@
 #include "app/Catalog.h"
+#include "app/BackupSession.h"
 #include "app/NavigationWindow.h"
 #include "ui/Shell.h"
 #include "app/SystemConfigWindow.h"
@@ -33,6 +34,7 @@ void RegisterWindows()
     Windows::registerFactory(WindowKey::ContractEntry, CreateContractEntryWindow);
     Windows::registerFactory(WindowKey::ContractQuery, CreateContractQueryWindow);
     Windows::registerFactory(WindowKey::SystemLog, CreateSystemLogWindow);
+    InstallBackupSession();
     ContractQueryWindow::setExportHandler([](ContractQueryWindow *window) { ExportContractList(window); });
 
     // The change/modify window edits its attachment in the attachment window

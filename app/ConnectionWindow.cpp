@@ -4,6 +4,7 @@
 #include "ui/Seams.h"
 #include "ui/Shell.h"
 #include "app/Startup.h"
+#include "backup/FileSystemInfo.h"
 #include "data/Context.h"
 #include "data/Schema.h"
 
@@ -101,6 +102,18 @@ void ConnectionWindow::connectNow()
         }
     }
     AppContext &ctx = Ctx();
+    // SQLite cannot lock a file on a network folder reliably: before such a
+    // file is opened the user learns what it risks and may choose a server.
+    const QString file = EmbeddedDatabaseFile(m_server->text(), m_database->text(), ctx.workFolder());
+    if (!file.isEmpty() && FileSystemInfo::isNetworkPath(file)
+        && ShowMessage(NetworkFolderWarning(file), QString(), MsgIcon::Question, this) == QMessageBox::Yes) {
+        if (!isVisible())
+            CentreOnScreen(this);
+        show();
+        raise();
+        activateWindow();
+        return;
+    }
     DbConnection &db = ctx.db();
     db.setConnectionTimeout(30);
     setCursor(Qt::WaitCursor);

@@ -1,4 +1,5 @@
 #include "app/LoginWindow.h"
+#include "app/BackupSession.h"
 #include "app/Login.h"
 #include "app/MainWindow.h"
 #include "ui/Keys.h"
@@ -173,6 +174,7 @@ void LoginWindow::succeed()
     m_flow.logSuccess();
     if (main)
         main->armLogCheck();
+    StartDailyBackup();
 }
 
 void LoginWindow::cancel()

@@ -3,6 +3,7 @@
 #include "ui/Seams.h"
 #include "ui/Shell.h"
 #include "app/Tools.h"
+#include "backup/BackupWindow.h"
 #include "data/Context.h"
 #include "data/OperationLog.h"
 #include "data/Permissions.h"
@@ -105,6 +106,12 @@ void MainWindow::buildMenus()
             Windows::open(WindowKey::AccountSets);
         else
             ShowError(QStringLiteral("你没有账套修改权限，醒醒吧那是不可能的！"), this);
+    });
+    add(system, QStringLiteral("&B.数据备份…"), [this] {
+        if (Ctx().login.isAdmin())
+            Windows::open(kBackupWindowKey);
+        else
+            ShowError(QStringLiteral("只有管理员才能备份和恢复数据！"), this);
     });
     system->addSeparator();
     add(system, QStringLiteral("&X.退出程序"), [] { ShutDownApplication(); });

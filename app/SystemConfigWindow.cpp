@@ -2,6 +2,7 @@
 #include "app/MainWindow.h"
 #include "ui/Seams.h"
 #include "app/SystemConfig.h"
+#include "backup/DailyBackup.h"
 #include "data/Context.h"
 #include "data/OperationLog.h"
 
@@ -14,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QSpinBox>
 #include <QTextEdit>
 #include <QVBoxLayout>
 
@@ -93,6 +95,13 @@ SystemConfigWindow::SystemConfigWindow(QWidget *owner)
     systemGrid->addWidget(Hint(QStringLiteral("标签4"), QStringLiteral("超过十万条系统停止使用（需清理）"), system), 1, 2);
     AddFieldRow(systemGrid, 2, QStringLiteral("标签6"), QStringLiteral("打印标题："), m_printTitle);
     systemGrid->addWidget(Hint(QStringLiteral("标签7"), QStringLiteral("打印标题不能为空"), system), 2, 2);
+    // Backups of the embedded database on this workstation.
+    m_keepBackups = new QSpinBox(system);
+    m_keepBackups->setObjectName(QStringLiteral("数字框_备份保留数"));
+    m_keepBackups->setRange(0, 9999);
+    AddFieldRow(systemGrid, 3, QStringLiteral("标签_备份保留数"), QStringLiteral("备份保留份数："), m_keepBackups);
+    systemGrid->addWidget(Hint(QStringLiteral("标签_备份说明"), QStringLiteral("每天第一次登录时自动备份，0 为不自动备份"), system),
+                          3, 2);
     systemGrid->setColumnStretch(1, 1);
 
     // Buttons.
@@ -137,6 +146,10 @@ void SystemConfigWindow::load()
     }
     m_logLimit->setCurrentIndex(s.logLimitIndex);
     m_adminFields = s.adminFieldsEditable;
+    m_keepBackups->setValue(BackupSettings::keep());
+    // Only the embedded database is backed up by the program; its number is
+    // the administrator's.
+    m_keepBackups->setEnabled(m_adminFields && Ctx().db().backend() == Backend::Sqlite);
     if (!m_adminFields) {
         m_prefix->setEnabled(false);
         m_logLimit->setEnabled(false);
@@ -186,6 +199,8 @@ void SystemConfigWindow::restoreDefaults()
 {
     if (m_adminFields)
         m_logLimit->setCurrentIndex(0);
+    if (m_keepBackups->isEnabled())
+        m_keepBackups->setValue(BackupSettings::kDefaultKeep);
     {
         const QSignalBlocker block(m_placement);
         m_placement->setCurrentIndex(1);
@@ -197,8 +212,10 @@ void SystemConfigWindow::restoreDefaults()
 
 void SystemConfigWindow::save()
 {
-    const bool saved =
+    bool saved =
         SystemConfig::saveAccountSetSettings(m_prefix->text(), m_path->toPlainText(), m_logLimit->currentIndex());
+    if (saved && m_keepBackups->isEnabled())
+        saved = BackupSettings::setKeep(m_keepBackups->value());
     if (saved) {
         if (auto *main = qobject_cast<MainWindow *>(MainWindowWidget()))
             main->reloadBackground();

@@ -4,6 +4,7 @@
 class QComboBox;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 class QTextEdit;
 
 namespace cg {
@@ -37,6 +38,7 @@ private:
     QLineEdit *m_prefix;
     QComboBox *m_logLimit;
     QLineEdit *m_printTitle;
+    QSpinBox *m_keepBackups;
     QPushButton *m_defaults, *m_save, *m_close;
     bool m_adminFields = false;
 };

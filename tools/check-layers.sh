@@ -12,7 +12,8 @@ declare -A allowed=(
   [suppliers]="suppliers masterdata ui data spreadsheet"
   [contracts]="contracts suppliers masterdata ui data spreadsheet"
   [logview]="logview ui data spreadsheet"
-  [app]="app contracts suppliers masterdata users logview ui data spreadsheet"
+  [backup]="backup ui data"
+  [app]="app contracts suppliers masterdata users logview backup ui data spreadsheet"
   [tools]="data"
 )
 widgets='#include <(QtWidgets/|QtGui/)?(QWidget|QMessageBox|QAction|QMenu|QComboBox|QApplication|QGuiApplication|QDialog|QLabel|QLineEdit|QTableWidget|QTreeWidget|QPushButton|QMainWindow|QtWidgets|QPixmap|QImage|QFont)>'

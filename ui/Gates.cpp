@@ -82,6 +82,7 @@ void ApplyPermissions()
     const QString cq = kContractQuery, sq = kSupplierQuery;
     setVisible(main, QStringLiteral("&T.帐套管理"), false);
     setVisible(nav, QStringLiteral("按钮_帐套管理"), false);
+    setVisible(main, QStringLiteral("&B.数据备份…"), false);
 
     auto both = [&](const QString &flag, const QString &contractItem, const QString &supplierItem) {
         const bool g = HasPermission(flag);
