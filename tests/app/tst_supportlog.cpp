@@ -42,6 +42,18 @@ struct LogGuard {
     ~LogGuard() { SupportLog::uninstall(); }
 };
 
+// For cases that write many lines: the handler the support log passes them
+// on to drops them instead of printing them all.
+struct Quiet {
+    Quiet() : previous(qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {})) {}
+    ~Quiet()
+    {
+        SupportLog::uninstall();
+        qInstallMessageHandler(previous);
+    }
+    QtMessageHandler previous;
+};
+
 } // namespace
 
 class TstSupportLog : public QObject {
@@ -132,7 +144,7 @@ void TstSupportLog::levelsAndLineFormat()
 
 void TstSupportLog::rotatesAtTheLimitKeepingThreeOlderFiles()
 {
-    LogGuard guard;
+    Quiet quiet;
     QTemporaryDir dir;
     const QString path = SupportLog::pathIn(dir.path());
     const qint64 limit = 1000;
@@ -175,7 +187,7 @@ void TstSupportLog::rotatesAtTheLimitKeepingThreeOlderFiles()
 
 void TstSupportLog::threadsWriteWholeLines()
 {
-    LogGuard guard;
+    Quiet quiet;
     QTemporaryDir dir;
     const QString path = SupportLog::pathIn(dir.path());
     QVERIFY(SupportLog::install(path, false));
@@ -246,10 +258,15 @@ void TstSupportLog::neitherPasswordsNorBoundValuesReachTheFile()
                                                 : QStringLiteral("select json_extract('{}', ?)");
     QVERIFY(!env.db().execute(bad, {secret}));
     QVERIFY2(env.db().lastError().contains(secret), qPrintable(env.db().lastError()));
-    QVERIFY(!inTransaction(env.db(), [&] {
-        env.db().execute(bad, {secret});
-        return true;
-    }));
+    // (Where the server ends the transaction, the unit can only roll back.)
+    bool innerFailed = false;
+    QCOMPARE(inTransaction(env.db(),
+                           [&] {
+                               innerFailed = !env.db().execute(bad, {secret});
+                               return true;
+                           }),
+             !SqlDialect::failureAbortsTransaction(TestEnv::backend()));
+    QVERIFY(innerFailed);
     // A number bound leaves the table names with digits alone.
     QVERIFY(!env.db().execute(QStringLiteral("insert into htb1 (no_such_column) values (?)"), {1}));
 
