@@ -64,6 +64,22 @@ check "no debconf questions" test ! -e "$work/control/templates" -a ! -e "$work/
 check "postinst is executable" test -x "$work/control/postinst"
 check "postinst passes sh -n" sh -n "$work/control/postinst"
 
+# The ODBC registration, against an empty driver list of its own: FreeTDS
+# becomes "SQL Server" once, whether run at configure or by the trigger.
+tds=$(find /usr/lib -path '*/odbc/libtdsodbc.so' 2>/dev/null | head -n 1)
+if command -v odbcinst >/dev/null && [ -n "$tds" ]; then
+  mkdir -p "$work/odbc"
+  : >"$work/odbc/odbcinst.ini"
+  ODBCSYSINI="$work/odbc" sh "$work/control/postinst" configure
+  ODBCSYSINI="$work/odbc" sh "$work/control/postinst" triggered /usr/lib/odbc
+  check "postinst registers FreeTDS as SQL Server" \
+        env ODBCSYSINI="$work/odbc" odbcinst -q -d -n "SQL Server"
+  check "postinst registers it once" test "$(grep -c '^\[SQL Server\]' "$work/odbc/odbcinst.ini")" -eq 1
+  check "the driver is FreeTDS" grep -qF "Driver=$tds" "$work/odbc/odbcinst.ini"
+else
+  echo "skip the ODBC registration (unixodbc or tdsodbc not installed)"
+fi
+
 root="$work/root"
 dpkg -x "$deb" "$root"
 home="$work/home"
