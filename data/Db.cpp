@@ -62,10 +62,11 @@ QString braced(const QString &value)
     return QLatin1Char('{') + v + QLatin1Char('}');
 }
 
-// The driver's message with every bound value taken out: servers quote the
-// value they could not take ("invalid input syntax for type integer: "…"",
-// "The duplicate key value is (…)"), and the message goes to the support log.
-QString withoutBoundValues(const QString &text, const QVariantList &params)
+} // namespace
+
+// Servers quote the value they could not take ("invalid input syntax for
+// type integer: "…"", "The duplicate key value is (…)").
+QString DbConnection::withoutBoundValues(const QString &text, const QVariantList &params)
 {
     QString out = text;
     for (const QVariant &param : params) {
@@ -82,8 +83,6 @@ QString withoutBoundValues(const QString &text, const QVariantList &params)
     }
     return out;
 }
-
-} // namespace
 
 QString DbConnection::sqlServerConnectionText(const QString &server, const QString &database,
                                               const QString &login, const QString &password)

@@ -5,6 +5,7 @@
 #include "app/Program.h"
 #include "data/Db.h"
 #include "data/Password.h"
+#include "data/RowStore.h"
 #include "data/SupportLog.h"
 #include "support/TestEnv.h"
 
@@ -267,6 +268,20 @@ void TstSupportLog::neitherPasswordsNorBoundValuesReachTheFile()
                            }),
              !SqlDialect::failureAbortsTransaction(TestEnv::backend()));
     QVERIFY(innerFailed);
+    // The same while rows are being read: the first rows come, the fifth
+    // fails.
+    const QString badRow = TestEnv::onPostgreSql()
+        ? QStringLiteral("select cast(case when x = 5 then ? else '1' end as integer) from generate_series(1, 5) as g(x)")
+        : QStringLiteral("with recursive n(x) as (select 1 union all select x + 1 from n where x < 5) "
+                         "select json_extract('{}', case when x = 5 then ? else '$' end) from n");
+    {
+        QueryReader reader(env.db());
+        RowStore store;
+        const bool opened = reader.open(badRow, {secret});
+        QVERIFY(!opened || reader.fetch(store, 100) == -1);
+        QVERIFY2(reader.lastError().contains(secret) || env.db().lastError().contains(secret),
+                 qPrintable(reader.lastError()));
+    }
     // A number bound leaves the table names with digits alone.
     QVERIFY(!env.db().execute(QStringLiteral("insert into htb1 (no_such_column) values (?)"), {1}));
 
