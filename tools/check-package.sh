@@ -31,7 +31,7 @@ check() {   # check DESCRIPTION COMMAND...
 contains() { grep -qF -- "$2" <<<"$1"; }
 
 # The package, built outside the build folder so that parallel runs do not meet.
-if ! cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1; then
+if ! "${CPACK:-cpack}" -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1; then
   cat "$work/cpack.log"
   echo "FAIL the package could not be built"
   exit 1
