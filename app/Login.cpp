@@ -1,4 +1,5 @@
 #include "app/Login.h"
+#include "app/Program.h"
 #include "data/AccountSetRecord.h"
 #include "data/Context.h"
 #include "data/OperationLog.h"
@@ -95,6 +96,7 @@ LoginFlow::Result LoginFlow::attempt(const QString &user, const QString &passwor
     }
     --m_remaining;
     ++g_failed;
+    qCInfo(lcApp, "login refused for user %s (attempt %d)", qUtf8Printable(user), g_failed);
     if (g_failed == 3) {
         WriteLogEntry(m_db, m_login.userName, QStringLiteral("结束"),
                       QStringLiteral("密码错误次数超出系统限制次数，被强制结束登录"), QStringLiteral("登录"));

@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+#include "data/Version.h"
 #include "app/HotKeys.h"
 #include "ui/Seams.h"
 #include "ui/Shell.h"
@@ -141,7 +142,9 @@ void MainWindow::buildMenus()
     add(help, QStringLiteral("&G.更新记录"), opener(WindowKey::UpdateHistory));
     help->addSeparator();
     add(help, QStringLiteral("&A.关于"), [this] {
-        ShowMessage(QStringLiteral("      欢迎使用砚禾澄屿合同管理系统\r\n \r\n   使用本系统可增强合同安全性，快速便捷！\r\n"),
+        // The version, as the package and cgsys --version carry it, follows the greeting.
+        ShowMessage(QStringLiteral("      欢迎使用砚禾澄屿合同管理系统\r\n \r\n   使用本系统可增强合同安全性，快速便捷！\r\n")
+                        + QStringLiteral("   版本：") + ProgramVersion() + QStringLiteral("\r\n"),
                     QStringLiteral("系统提示"), MsgIcon::Information, this);
     });
 }

@@ -13,18 +13,43 @@
 
 using namespace cg;
 
+namespace {
+
+// --help and --version answer before any window system is asked for, so
+// that they work without a display; true when one of them was answered.
+bool answered(const StartOptions &options)
+{
+    if (options.help) {
+        std::fputs(StartUsage().toLocal8Bit().constData(), stdout);
+        return true;
+    }
+    if (options.version) {
+        std::fputs((VersionLine() + u'\n').toLocal8Bit().constData(), stdout);
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
+    {
+        QStringList raw;
+        for (int i = 1; i < argc; ++i)
+            raw << QString::fromLocal8Bit(argv[i]);
+        if (answered(ParseStartOptions(raw)))
+            return 0;
+    }
+    SetUpApplicationIdentity();
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("cgsys"));
     QApplication::setApplicationDisplayName(QString());
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // The same once Qt has taken its own arguments (-platform …).
     const StartOptions options = ParseStartOptions(QApplication::arguments().mid(1));
-    if (options.help) {
-        std::fputs(qPrintable(StartUsage()), stdout);
+    if (answered(options))
         return 0;
-    }
     if (!options.unknown.isEmpty()) {
         std::fprintf(stderr, "unknown argument: %s\n", qPrintable(options.unknown));
         std::fputs(qPrintable(StartUsage()), stdout);
@@ -46,6 +71,7 @@ int main(int argc, char *argv[])
     SingleInstance instance(ctx.workFolder());
     if (!instance.claim())
         return 0;
+    StartSupportLog(ctx.workFolder(), options);
     QObject::connect(&instance, &SingleInstance::activationRequested, &app, [] { BringToFront(); });
 
     MainWindow mainWindow;
@@ -54,5 +80,6 @@ int main(int argc, char *argv[])
     const int code = app.exec();
     ctx.db().close();
     ctx.localDb().close();
+    qCInfo(lcApp, "ended with exit code %d", code);
     return code;
 }

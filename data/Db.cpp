@@ -64,6 +64,26 @@ QString braced(const QString &value)
 
 } // namespace
 
+// Servers quote the value they could not take ("invalid input syntax for
+// type integer: "…"", "The duplicate key value is (…)").
+QString DbConnection::withoutBoundValues(const QString &text, const QVariantList &params)
+{
+    QString out = text;
+    for (const QVariant &param : params) {
+        if (param.isNull() || param.typeId() == QMetaType::QByteArray)
+            continue;
+        const QString value = param.toString();
+        if (value.isEmpty())
+            continue;
+        // Whole values only, so that "1" leaves "htb1" alone.
+        const QRegularExpression occurrence(QStringLiteral("(?<![\\w])") + QRegularExpression::escape(value)
+                                                + QStringLiteral("(?![\\w])"),
+                                            QRegularExpression::UseUnicodePropertiesOption);
+        out.replace(occurrence, QStringLiteral("…"));
+    }
+    return out;
+}
+
 QString DbConnection::sqlServerConnectionText(const QString &server, const QString &database,
                                               const QString &login, const QString &password)
 {
@@ -356,11 +376,12 @@ bool DbConnection::run(QSqlQuery &q, const QString &nativeSql, const QVariantLis
     }
     if (!ok) {
         fail(errorText(q.lastError()));
-        qCWarning(lcDb, "statement failed: %s -- %s", qUtf8Printable(nativeSql), qUtf8Printable(m_lastError));
+        const QString logged = withoutBoundValues(m_lastError, params);
+        qCWarning(lcDb, "statement failed: %s -- %s", qUtf8Printable(nativeSql), qUtf8Printable(logged));
         // Where the server has ended the transaction, the unit can only roll back.
         if (m_depth > 0 && !m_doomed && SqlDialect::failureAbortsTransaction(m_backend)) {
             m_doomed = true;
-            m_doomReason = QStringLiteral("rolled back: a statement of the unit failed (%1)").arg(m_lastError);
+            m_doomReason = QStringLiteral("rolled back: a statement of the unit failed (%1)").arg(logged);
         }
     }
     return ok;

@@ -66,6 +66,11 @@ public:
     static QString sqlServerConnectionText(const QString &server, const QString &database,
                                            const QString &login, const QString &password);
 
+    // A driver message as the support log may carry it: every bound value
+    // of the statement taken out (servers quote the value they could not
+    // take).
+    static QString withoutBoundValues(const QString &text, const QVariantList &params);
+
     // The backend a server address selects.
     static Backend backendOf(const QString &server);
     // Host and port of a "postgresql://host[:port]" address; false when the

@@ -112,6 +112,7 @@ bool QueryReader::open(const QString &sql, const QVariantList &params)
     }
     m_query = std::make_unique<QSqlQuery>(m_db.database());
     m_query->setForwardOnly(true);
+    m_params = params;
     if (!m_db.run(*m_query, m_db.translate(sql), params)) {
         m_error = m_db.lastError();
         m_query.reset();
@@ -143,7 +144,8 @@ int QueryReader::fetch(RowStore &store, int maxRows)
             m_atEnd = true;
             if (error.isValid()) {
                 m_error = error.text();
-                qCWarning(lcDb, "reading rows failed: %s", qUtf8Printable(m_error));
+                qCWarning(lcDb, "reading rows failed: %s",
+                          qUtf8Printable(DbConnection::withoutBoundValues(m_error, m_params)));
                 return -1;
             }
             break;
@@ -238,7 +240,7 @@ int KeysetReader::fetch(RowStore &store, int maxRows)
     }
     if (q.lastError().isValid()) {
         m_error = q.lastError().text();
-        qCWarning(lcDb, "reading rows failed: %s", qUtf8Printable(m_error));
+        qCWarning(lcDb, "reading rows failed: %s", qUtf8Printable(DbConnection::withoutBoundValues(m_error, params)));
         return -1;
     }
     if (read > 0 && m_lastKey.isNull()) {

@@ -95,6 +95,7 @@ public:
 private:
     DbConnection &m_db;
     std::unique_ptr<QSqlQuery> m_query;
+    QVariantList m_params;     // left out of what the log says
     QStringList m_columns;
     bool m_atEnd = true;
     QString m_error;

@@ -13,6 +13,7 @@
 //                                       data/sql/setup.sql holds it)
 #include "data/Db.h"
 #include "data/Schema.h"
+#include "data/Version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -25,12 +26,14 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("cgsys-initdb"));
+    QCoreApplication::setApplicationVersion(ProgramVersion());
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Creates the tables of the contract system, the user admin (initial password %1), "
         "an account set for the current year and the indexes; adds what is missing to an "
         "existing database.").arg(QLatin1String(Schema::kAdminInitialPassword)));
     parser.addHelpOption();
+    parser.addVersionOption();
     QCommandLineOption sqlite(QStringLiteral("sqlite"), QStringLiteral("Embedded database file."), QStringLiteral("file"));
     QCommandLineOption server(QStringLiteral("server"), QStringLiteral("SQL Server address."), QStringLiteral("host"));
     QCommandLineOption postgresql(QStringLiteral("postgresql"),

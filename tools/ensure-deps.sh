@@ -11,7 +11,8 @@ PKGS=(cmake g++ make pkg-config
       libquazip1-qt6-dev libexpat1-dev libxlsxwriter-dev
       fonts-wqy-microhei
       tdsodbc unixodbc unixodbc-dev
-      xvfb xauth)
+      xvfb xauth
+      dpkg-dev file librsvg2-bin desktop-file-utils appstream lintian)
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi

@@ -1,12 +1,15 @@
 // The main window, its menus, the navigation window and the text windows.
 #include "app/Catalog.h"
 #include "app/MainWindow.h"
+#include "app/Program.h"
 #include "ui/Shell.h"
 #include "app/TextWindows.h"
 #include "support/TestEnv.h"
 #include "support/UserInput.h"
 
 #include <QAction>
+#include <QFile>
+#include <QGuiApplication>
 #include <QMenuBar>
 #include <QTabWidget>
 #include <QTextBlock>
@@ -26,6 +29,7 @@ private Q_SLOTS:
     void hotKeysOpenQueryWindows();
     void navigationWindow();
     void contractEntryButtonAsksAfresh();
+    void desktopEntryNamesTheProgramsWindows();
 };
 
 namespace {
@@ -107,7 +111,8 @@ void TstMainWindow::aboutHelpAndHistory()
     f.main->menuAction(QStringLiteral("&A.关于"))->trigger();
     QCOMPARE(MessageSeam::shown().size(), 1);
     QCOMPARE(MessageSeam::shown()[0].text,
-             QStringLiteral("      欢迎使用砚禾澄屿合同管理系统\r\n \r\n   使用本系统可增强合同安全性，快速便捷！\r\n"));
+             QStringLiteral("      欢迎使用砚禾澄屿合同管理系统\r\n \r\n   使用本系统可增强合同安全性，快速便捷！\r\n"
+                            "   版本：%1\r\n").arg(QLatin1String(CGSYS_VERSION)));
     QCOMPARE(MessageSeam::shown()[0].title, QStringLiteral("系统提示"));
     QCOMPARE(MessageSeam::shown()[0].icon, MsgIcon::Information);
 
@@ -270,6 +275,30 @@ void TstMainWindow::contractEntryButtonAsksAfresh()
     QVERIFY(f.env.db().execute(QStringLiteral("update yhb set 合同录入='1' where 用户名='admin'")));
     button(nav, "按钮_合同录入")->click();
     QCOMPARE(opened, 2);
+}
+
+// The menu entry finds the running program's windows by their class (X11)
+// or by the desktop name (Wayland): both must match what the program sets.
+void TstMainWindow::desktopEntryNamesTheProgramsWindows()
+{
+    SetUpApplicationIdentity();
+    const QString path = QStringLiteral(CGSYS_SOURCE_DIR "/dist/") + QGuiApplication::desktopFileName()
+        + QStringLiteral(".desktop");
+    QVERIFY2(QFile::exists(path), qPrintable(path));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QString wmClass;
+    QString icon;
+    for (const QString &line : QString::fromUtf8(file.readAll()).split(u'\n')) {
+        if (line.startsWith(QLatin1String("StartupWMClass=")))
+            wmClass = line.mid(15);
+        if (line.startsWith(QLatin1String("Icon=")))
+            icon = line.mid(5);
+    }
+    // Qt's window class is the application name.
+    QCOMPARE(wmClass, QCoreApplication::applicationName());
+    QCOMPARE(icon, QGuiApplication::desktopFileName());
+    QCOMPARE(QCoreApplication::applicationVersion(), QStringLiteral(CGSYS_VERSION));
 }
 
 QTEST_MAIN(TstMainWindow)

@@ -109,6 +109,7 @@ private Q_SLOTS:
     void startsAtTheSameMomentLeaveExactlyOneRunning();
     void commandLine_data();
     void commandLine();
+    void helpNamesTheSupportLogAndBothProgramsTellTheVersion();
 };
 
 void TstProcess::initTestCase()
@@ -271,6 +272,19 @@ void TstProcess::commandLine_data()
                           << true;
     QTest::newRow("short help") << QStringList{QStringLiteral("-h")} << 0
                                 << QStringLiteral("--connection-settings") << true;
+    QTest::newRow("help after verbose") << QStringList{QStringLiteral("--verbose"), QStringLiteral("--help")} << 0
+                                        << QStringLiteral("--verbose") << true;
+    QTest::newRow("version") << QStringList{QStringLiteral("--version")} << 0
+                             << QStringLiteral("cgsys " CGSYS_VERSION "\n") << true;
+    QTest::newRow("version after a switch")
+        << QStringList{QStringLiteral("--connection-settings"), QStringLiteral("--version")} << 0
+        << QStringLiteral("cgsys " CGSYS_VERSION "\n") << true;
+    QTest::newRow("unknown before version") << QStringList{QStringLiteral("-x"), QStringLiteral("--version")} << 2
+                                            << QStringLiteral("unknown argument: -x") << false;
+    // Qt's own arguments are taken by Qt first.
+    QTest::newRow("version after a Qt argument")
+        << QStringList{QStringLiteral("-platform"), QStringLiteral("offscreen"), QStringLiteral("--version")} << 0
+        << QStringLiteral("cgsys " CGSYS_VERSION "\n") << true;
 }
 
 void TstProcess::commandLine()
@@ -287,6 +301,25 @@ void TstProcess::commandLine()
     const QString text = QString::fromLocal8Bit(onStdout ? p->readAllStandardOutput() : p->readAllStandardError());
     QVERIFY2(text.contains(output), qPrintable(text));
     // Nothing is prepared for a start that does not happen.
+    QVERIFY(!QFileInfo::exists(home.workFolder()));
+}
+
+void TstProcess::helpNamesTheSupportLogAndBothProgramsTellTheVersion()
+{
+    ProcessHome home;
+    QProcess *help = home.start({QStringLiteral("--help")});
+    QVERIFY(help->waitForFinished(10000));
+    const QString text = QString::fromLocal8Bit(help->readAllStandardOutput());
+    QVERIFY2(text.contains(QStringLiteral("\n  ") + home.workFolder() + QStringLiteral("日志/cgsys.log\n")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("CGSYS_VERBOSE=1")), qPrintable(text));
+
+    const QString initdb = qEnvironmentVariable("CGSYS_INITDB");
+    QVERIFY(QFileInfo(initdb).isExecutable());
+    QProcess p;
+    p.start(initdb, {QStringLiteral("--version")});
+    QVERIFY(p.waitForFinished(10000));
+    QCOMPARE(p.exitCode(), 0);
+    QCOMPARE(QString::fromLocal8Bit(p.readAllStandardOutput()), QStringLiteral("cgsys-initdb " CGSYS_VERSION "\n"));
     QVERIFY(!QFileInfo::exists(home.workFolder()));
 }
 
