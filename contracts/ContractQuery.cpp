@@ -364,24 +364,25 @@ bool ContractQuery::readTexts(const QVector<qint64> &ids, QVector<ContractLine> 
     for (int from = 0; from < ids.size(); from += kIdsPerStatement) {
         const int count = int(qMin<qsizetype>(kIdsPerStatement, ids.size() - from));
         if (count != sqlIds) {
-            sql = m_db.translate(textsSql(count));
+            sql = textsSql(count);
             sqlIds = count;
         }
         QVariantList params;
         params.reserve(count);
         for (int i = from; i < from + count; ++i)
             params.append(ids.at(i));
-        QSqlQuery q(m_db.database());
-        q.setForwardOnly(true);
-        if (!m_db.run(q, sql, params))
+        RowCursor c(m_db);
+        if (!c.open(sql, params))
             return false;
-        while (q.next()) {
+        while (c.next()) {
             ContractLine line;
-            for (int c = 0; c < ListColumn::Attachment; ++c)
-                line.cells[c] = valueText(q.value(c));
-            line.id = q.value(ListColumn::Attachment).toLongLong();
+            for (int col = 0; col < ListColumn::Attachment; ++col)
+                c.appendText(col, line.cells[col]);
+            line.id = c.integer(ListColumn::Attachment);
             out.append(std::move(line));
         }
+        if (c.failed())
+            return false;
     }
     return true;
 }
@@ -395,15 +396,19 @@ bool ContractQuery::readColumn(const Filter &filter, int column, QVector<qint64>
                                            .split(QLatin1Char(','), Qt::SkipEmptyParts);
     if (filter.datesOutOfOrder || column < 0 || column >= columns.size() || !m_db.isConnected())
         return false;
-    QSqlQuery q(m_db.database());
-    q.setForwardOnly(true);
     const QString sql = QStringLiteral("select id,") + columns.at(column) + QStringLiteral(" from ") + m_table
         + QStringLiteral(" where ") + filter.where + QStringLiteral(" ORDER BY id desc");
-    if (!m_db.run(q, m_db.translate(sql), filter.params))
+    RowCursor c(m_db);
+    if (!c.open(sql, filter.params))
         return false;
-    while (q.next()) {
-        ids.append(q.value(0).toLongLong());
-        texts.append(valueText(q.value(1)));
+    while (c.next()) {
+        ids.append(c.integer(0));
+        texts.append(c.text(1));
+    }
+    if (c.failed()) {
+        ids.clear();
+        texts.clear();
+        return false;
     }
     return true;
 }
