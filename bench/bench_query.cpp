@@ -14,14 +14,25 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <ctime>
 
 using namespace cg;
 
 namespace {
 
 
+// CPU time of this process in ms: on a machine shared with builds the wall
+// time says more about the others than about us.
+qint64 cpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
 // lines lines in lines*3/10 contracts; every contract's lines stand apart
 // (the lines of one contract were entered over time, between others).
+// Every fourth contract carries a small PDF on its first line.
 bool fill(DbConnection &db, int lines)
 {
     const int contracts = lines * 3 / 10;
@@ -33,7 +44,8 @@ bool fill(DbConnection &db, int lines)
                "'KQLM'||printf('%07d',x%?)||(50+2*(x/?)), '张三','采购部','李四','宏达五金有限公司', "
                "'产品'||x,'10','台', date('2026-01-01', '+'||(x%365)||' days'),'2026-01-01','2027-12-31', "
                "'10000','月结30天','3000','2000','0','0','5000','13%' FROM c"),
-                      {lines, contracts, contracts, contracts});
+                      {lines, contracts, contracts, contracts})
+        && db.execute(QStringLiteral("UPDATE htb1 SET 附件=randomblob(200) WHERE id<=? AND id%4=1"), {contracts});
 }
 
 int runSize(int lines)
@@ -45,27 +57,40 @@ int runSize(int lines)
         return 1;
     }
     const long before = bench::peakRssKb();
-    QElapsedTimer t;
-    t.start();
+    // The best of three, the machine being shared; the first is printed too.
     ContractQuery q(db, QStringLiteral("htb1"));
     const Filter f = q.buildFilter({QDate(2026, 1, 1), QDate(2026, 12, 31), QString(), QString()});
-    ListLines read;
-    if (!q.read(f, read))
-        return 1;
-    const qint64 readMs = t.elapsed();
     ContractListModel model;
-    model.setLines(std::move(read));
-    const qint64 total = t.elapsed();
-    std::printf("%d lines: %d rows, %d contracts, filter %lld ms (read %lld ms, group and model %lld ms), "
-                "peak +%ld MB\n",
-                lines, model.rowCount(), model.contractCount(), total, readMs, total - readMs,
+    qint64 best = -1, bestRead = 0, bestCpu = 0, first = 0;
+    for (int round = 0; round < 3; ++round) {
+        QElapsedTimer t;
+        t.start();
+        const qint64 cpu0 = cpuMs();
+        ListLines read;
+        if (!q.read(f, read))
+            return 1;
+        const qint64 readMs = t.elapsed();
+        model.setLines(std::move(read));
+        const qint64 total = t.elapsed();
+        if (round == 0)
+            first = total;
+        if (best < 0 || total < best) {
+            best = total;
+            bestRead = readMs;
+            bestCpu = cpuMs() - cpu0;
+        }
+    }
+    std::printf("%d lines: %d rows, %d contracts, filter %lld ms (read %lld ms, group and model %lld ms; "
+                "cpu %lld ms; first of three %lld ms), peak +%ld MB\n",
+                lines, model.rowCount(), model.contractCount(), best, bestRead, best - bestRead, bestCpu, first,
                 (bench::peakRssKb() - before) / 1024);
     std::fflush(stdout);
 
+    QElapsedTimer t;
     // What follows the filter, not part of it: a screen far down the list,
     // a find in a column the list has not read, and every cell row by row
     // as an export reads them.
-    t.restart();
+    t.start();
     int chars = 0;
     for (int r = model.rowCount() / 2; r < model.rowCount() / 2 + 40; ++r)
         for (int c = 0; c < ListColumn::Count; ++c)
@@ -96,6 +121,7 @@ int main(int argc, char *argv[])
         return runSize(args.at(2).toInt());
     const int small = args.size() > 1 ? args.at(1).toInt() : 100000;
     qint64 ms[2] = {0, 0};
+    qint64 cpu[2] = {0, 0};
     int i = 0;
     for (int lines : {small, small * 10}) {
         QProcess p;
@@ -105,9 +131,12 @@ int main(int argc, char *argv[])
         const QString out = QString::fromUtf8(p.readAllStandardOutput());
         std::printf("%s", qPrintable(out));
         const int at = out.indexOf(QStringLiteral("filter "));
+        const int cpuAt = out.indexOf(QStringLiteral("cpu "));
+        cpu[i] = out.mid(cpuAt + 4).section(u' ', 0, 0).toLongLong();
         ms[i++] = out.mid(at + 7).section(u' ', 0, 0).toLongLong();
     }
     if (ms[0] > 0)
-        std::printf("ratio (10x lines): %.2fx the time\n", double(ms[1]) / double(ms[0]));
+        std::printf("ratio (10x lines): %.2fx the time, %.2fx the cpu time\n", double(ms[1]) / double(ms[0]),
+                    cpu[0] > 0 ? double(cpu[1]) / double(cpu[0]) : 0.0);
     return 0;
 }

@@ -59,6 +59,12 @@ public:
         m_text += text;
         m_ends.append(quint32(m_text.size()));
     }
+    // One more text, the one write appends to the buffer it is given.
+    template <typename Write> void appendWritten(Write &&write)
+    {
+        write(m_text);
+        m_ends.append(quint32(m_text.size()));
+    }
     QStringView at(int i) const
     {
         const quint32 begin = i > 0 ? m_ends.at(i - 1) : 0;
@@ -126,6 +132,8 @@ public:
     // id, newest line first. That is all grouping and counting need; the
     // other texts are read by id for the rows that are shown (textsSql).
     QString listSql(const Filter &filter) const;
+    // 合同编号 of every contract whose first row (lowest id) carries bytes.
+    QString attachedSql() const;
     // The same lines with all 20 values before the mark and id.
     QString linesSql(const Filter &filter) const;
     // The 20 values and id of the lines whose ids fill the idCount
@@ -166,6 +174,9 @@ private:
     // "columns" (ending in a comma), the attachment mark and id of the
     // filter's lines, newest first.
     QString markedSql(const QString &columns, const Filter &filter) const;
+    // Reads 合同编号 and id of the filter's lines, newest first, and marks
+    // the lines of contracts attachedSql names.
+    bool readMarkedApart(const Filter &filter, ListLines &out) const;
 
     DbConnection &m_db;
     QString m_table;
@@ -178,6 +189,11 @@ struct ListLines {
     QVector<qint64> ids;
     PackedTexts numbers;
     QVector<bool> marks;    // the contract's first row carries a PDF
+    // Or, when markedApart, marks is empty and these are the numbers of the
+    // contracts whose first row carries one: the list marks each contract
+    // once as it groups the lines.
+    bool markedApart = false;
+    PackedTexts attached;
     // Where the other texts are read: the connection, the contract table and
     // the filter the lines came from. db stays valid while the list is shown.
     DbConnection *db = nullptr;

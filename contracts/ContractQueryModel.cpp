@@ -66,6 +66,24 @@ void ContractListModel::setLines(QVector<ContractLine> lines)
     endResetModel();
 }
 
+void ContractListModel::markContracts(const PackedTexts &attached)
+{
+    m_marks = QVector<bool>(m_ids.size(), false);
+    if (attached.isEmpty())
+        return;
+    QSet<QStringView> numbers;
+    numbers.reserve(attached.size());
+    for (int i = 0; i < attached.size(); ++i)
+        numbers.insert(attached.at(i));
+    // One lookup per contract, at its head row; its further rows follow.
+    bool marked = false;
+    for (const ListRow &r : std::as_const(m_rows)) {
+        if (r.head)
+            marked = numbers.contains(m_numbers.at(r.line));
+        m_marks[r.line] = marked;
+    }
+}
+
 void ContractListModel::setLines(ListLines lines)
 {
     beginResetModel();
@@ -73,7 +91,10 @@ void ContractListModel::setLines(ListLines lines)
     m_db = lines.db;
     m_table = std::move(lines.table);
     m_filter = std::move(lines.filter);
+    const bool markedApart = lines.markedApart;
     reset(std::move(lines.ids), std::move(lines.numbers), std::move(lines.marks));
+    if (markedApart)
+        markContracts(lines.attached);
     // The view shows the top rows at once; they come with the filter.
     if (!m_rows.isEmpty())
         readAround(0);

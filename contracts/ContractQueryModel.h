@@ -86,6 +86,8 @@ private:
     static constexpr quint32 kAllColumns = (1u << ListColumn::Attachment) - 1;
 
     void reset(QVector<qint64> ids, PackedTexts numbers, QVector<bool> marks);
+    // Marks the lines of the contracts whose numbers are given.
+    void markContracts(const PackedTexts &attached);
     void recount();
     // The text of a line in one of the columns 0–19, reading it if needed
     // (row: where the line is shown, to read the rows around it).

@@ -1,7 +1,12 @@
 #include "data/RowStore.h"
 #include "data/Db.h"
 
+#include <QDate>
+#include <QSqlDriver>
 #include <QSqlError>
+#ifdef CGSYS_SQLITE_CURSOR
+#include <sqlite3.h>
+#endif
 #include <QSqlRecord>
 #include <limits>
 
@@ -12,6 +17,198 @@ namespace {
 // cells beyond that are kept empty.
 constexpr qsizetype kMaxChars = std::numeric_limits<quint32>::max();
 } // namespace
+
+// ------------------------------------------------------------------ cursor
+
+RowCursor::RowCursor(DbConnection &db) : m_db(db) {}
+
+RowCursor::~RowCursor() { finish(); }
+
+void RowCursor::finish()
+{
+#ifdef CGSYS_SQLITE_CURSOR
+    if (m_stmt)
+        sqlite3_finalize(m_stmt);
+#endif
+    m_stmt = nullptr;
+    m_query.reset();
+}
+
+#ifdef CGSYS_SQLITE_CURSOR
+namespace {
+
+// The connection's own SQLite handle, or null. Qt's driver and this code
+// use the same system library.
+sqlite3 *sqliteHandle(DbConnection &db)
+{
+    if (db.backend() != Backend::Sqlite)
+        return nullptr;
+    const QSqlDatabase d = db.database();
+    const QVariant h = d.driver() ? d.driver()->handle() : QVariant();
+    if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(h.constData());
+}
+
+// Binds as Qt's SQLite driver does: texts as UTF-16, dates as ISO texts.
+bool bindValue(sqlite3_stmt *stmt, int index, const QVariant &v)
+{
+    if (v.isNull() || !v.isValid())
+        return sqlite3_bind_null(stmt, index) == SQLITE_OK;
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::Bool:
+        return sqlite3_bind_int64(stmt, index, v.toLongLong()) == SQLITE_OK;
+    case QMetaType::Double:
+        return sqlite3_bind_double(stmt, index, v.toDouble()) == SQLITE_OK;
+    case QMetaType::QByteArray: {
+        const QByteArray b = v.toByteArray();
+        return sqlite3_bind_blob(stmt, index, b.constData(), int(b.size()), SQLITE_TRANSIENT) == SQLITE_OK;
+    }
+    case QMetaType::QDate:
+        return bindValue(stmt, index, v.toDate().toString(Qt::ISODate));
+    default: {
+        const QString text = v.toString();
+        return sqlite3_bind_text16(stmt, index, text.utf16(), int(text.size() * sizeof(char16_t)),
+                                   SQLITE_TRANSIENT) == SQLITE_OK;
+    }
+    }
+}
+
+} // namespace
+#endif
+
+bool RowCursor::open(const QString &sql, const QVariantList &params)
+{
+    finish();
+    m_failed = false;
+    m_error.clear();
+    if (!m_db.isConnected()) {
+        m_failed = true;
+        m_error = QStringLiteral("not connected");
+        return false;
+    }
+    const QString native = m_db.translate(sql);
+#ifdef CGSYS_SQLITE_CURSOR
+    if (sqlite3 *handle = sqliteHandle(m_db)) {
+        const QByteArray utf8 = native.toUtf8();
+        sqlite3_stmt *stmt = nullptr;
+        bool ok = sqlite3_prepare_v2(handle, utf8.constData(), int(utf8.size()), &stmt, nullptr) == SQLITE_OK
+            && stmt && sqlite3_bind_parameter_count(stmt) == params.size();
+        for (int i = 0; ok && i < params.size(); ++i)
+            ok = bindValue(stmt, i + 1, params.at(i));
+        if (ok) {
+            m_stmt = stmt;
+            return true;
+        }
+        sqlite3_finalize(stmt);
+    }
+#endif
+    m_query = std::make_unique<QSqlQuery>(m_db.database());
+    m_query->setForwardOnly(true);
+    if (!m_db.run(*m_query, native, params)) {
+        m_failed = true;
+        m_error = m_db.lastError();
+        m_query.reset();
+        return false;
+    }
+    return true;
+}
+
+bool RowCursor::next()
+{
+#ifdef CGSYS_SQLITE_CURSOR
+    if (m_stmt) {
+        const int rc = sqlite3_step(m_stmt);
+        if (rc == SQLITE_ROW)
+            return true;
+        if (rc != SQLITE_DONE) {
+            m_failed = true;
+            m_error = QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(m_stmt)));
+            qCWarning(lcDb, "reading rows failed: %s -- %s", sqlite3_sql(m_stmt), qUtf8Printable(m_error));
+        }
+        finish();
+        return false;
+    }
+#endif
+    if (!m_query)
+        return false;
+    if (m_query->next())
+        return true;
+    if (m_query->lastError().isValid()) {
+        m_failed = true;
+        m_error = m_query->lastError().text();
+        qCWarning(lcDb, "reading rows failed: %s", qUtf8Printable(m_error));
+    }
+    finish();
+    return false;
+}
+
+qint64 RowCursor::integer(int column) const
+{
+#ifdef CGSYS_SQLITE_CURSOR
+    if (m_stmt)
+        return sqlite3_column_int64(m_stmt, column);
+#endif
+    if (!m_query)
+        return 0;
+    const QVariant v = m_query->value(column);
+    return v.typeId() == QMetaType::Double ? qint64(v.toDouble()) : v.toLongLong();
+}
+
+void RowCursor::appendText(int column, QString &to) const
+{
+    if (!m_stmt) {
+        if (m_query)
+            to += valueText(m_query->value(column));
+        return;
+    }
+#ifdef CGSYS_SQLITE_CURSOR
+    switch (sqlite3_column_type(m_stmt, column)) {
+    case SQLITE_NULL:
+        return;
+    case SQLITE_TEXT: {
+        const auto *bytes = reinterpret_cast<const unsigned char *>(sqlite3_column_text(m_stmt, column));
+        const int n = sqlite3_column_bytes(m_stmt, column);
+        // Plain ASCII, most numbers and codes, widens in place.
+        int i = 0;
+        while (i < n && bytes[i] < 0x80)
+            ++i;
+        if (i < n) {
+            to += QUtf8StringView(reinterpret_cast<const char *>(bytes), n).toString();
+            return;
+        }
+        const qsizetype at = to.size();
+        to.resize(at + n);
+        char16_t *out = reinterpret_cast<char16_t *>(to.data()) + at;
+        for (int k = 0; k < n; ++k)
+            out[k] = bytes[k];
+        return;
+    }
+    case SQLITE_INTEGER:
+        to += QString::number(sqlite3_column_int64(m_stmt, column));
+        return;
+    case SQLITE_FLOAT:
+        // As Qt's driver hands it on: a double, shown as QVariant shows one.
+        to += QVariant(sqlite3_column_double(m_stmt, column)).toString();
+        return;
+    default: {
+        const auto *blob = static_cast<const char *>(sqlite3_column_blob(m_stmt, column));
+        to += QString::fromUtf8(blob, sqlite3_column_bytes(m_stmt, column));
+        return;
+    }
+    }
+#endif
+}
+
+QString RowCursor::text(int column) const
+{
+    QString t;
+    appendText(column, t);
+    return t;
+}
 
 // ------------------------------------------------------------------- store
 

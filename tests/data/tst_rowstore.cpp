@@ -52,6 +52,7 @@ class TstRowStore : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void fullLoadReadsWhatARecordsetReads();
+    void cursorReadsWhatARecordsetReads();
     void keysetPagesReadEveryRowOnceInOrder();
     void modelFetchesPagesAsTheViewAsks();
     void failuresAreReported();
@@ -97,6 +98,53 @@ void TstRowStore::fullLoadReadsWhatARecordsetReads()
     QCOMPARE(contracts.text(0, 0), QString());
     QCOMPARE(contracts.text(0, 1), QString());
     QCOMPARE(contracts.text(5, 5), QString());
+}
+
+void TstRowStore::cursorReadsWhatARecordsetReads()
+{
+    cgtest::TestEnv env;
+    DbConnection &db = env.db();
+    // Plain ASCII, Chinese and mixed texts, a number in a text column, a
+    // missing value, bytes, and values of other types.
+    const QStringList numbers = {QStringLiteral("KQLM0001"), QStringLiteral("合同甲"), QStringLiteral("KQ-乙2"),
+                                 QStringLiteral("123"), QString(QLatin1String(""))};
+    for (int i = 0; i < numbers.size(); ++i)
+        QVERIFY(db.execute(QStringLiteral(
+                               "insert into htb1(单据状态,合同编号,合同子编号,申请人,申请部门,采购员,供应商,产品,设备数量,"
+                               "计量单位,制单日期,生效日期,失效日期,合同金额,付款方式,第一次付款,税率,附件) values('未审核',"
+                               "?,'-','甲','乙','丙','丁','产品',?,'台',?,'2026-03-01','2026-12-31','1,000.50',"
+                               "'月结',?,'13%',?)"),
+                           {numbers.at(i), i, QDate(2026, 3, 1 + i), i % 2 ? QVariant() : QVariant(QStringLiteral("5")),
+                            i == 1 ? QVariant(QByteArray("%PDF")) : QVariant()}));
+    const QString sql = QStringLiteral("select id,合同编号,设备数量,制单日期,第一次付款,附件,id*2,id*1.5,申请人 from htb1 "
+                                       "where 制单日期>=? and 设备数量<>? order by id desc");
+    const QVariantList params = {QDate(2026, 3, 2), QStringLiteral("3")};
+    Recordset rs(db);
+    QVERIFY(rs.open(sql, params));
+    RowCursor cursor(db);
+    QVERIFY(cursor.open(sql, params));
+    int rows = 0;
+    for (; !rs.eof(); rs.moveNext(), ++rows) {
+        QVERIFY(cursor.next());
+        QCOMPARE(cursor.integer(0), rs.number(0));
+        for (int c = 0; c < rs.columnCount(); ++c)
+            QCOMPARE(cursor.text(c), rs.text(c));
+        QString appended = QStringLiteral("x");
+        cursor.appendText(1, appended);
+        QCOMPARE(appended, QStringLiteral("x") + rs.text(1));
+    }
+    QCOMPARE(rows, 3);
+    QVERIFY(!cursor.next());
+    QVERIFY(!cursor.failed());
+    QVERIFY(!cursor.next());
+
+    // A statement that cannot run is reported as any other.
+    RowCursor bad(db);
+    QVERIFY(!bad.open(QStringLiteral("select nothing from htb1")));
+    QVERIFY(bad.failed());
+    QVERIFY(bad.lastError().contains(QLatin1String("nothing")));
+    QCOMPARE(db.lastError(), bad.lastError());
+    QVERIFY(!bad.next());
 }
 
 void TstRowStore::keysetPagesReadEveryRowOnceInOrder()
