@@ -42,12 +42,7 @@ bool LeaveSession()
 
 void ReturnToLogin()
 {
-    auto *login = new LoginWindow;
-    login->setAttribute(Qt::WA_DeleteOnClose);
-    CentreOnScreen(login);
-    login->show();
-    login->raise();
-    login->activateWindow();
+    ShowLoginWindow();
 }
 
 namespace {

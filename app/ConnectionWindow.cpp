@@ -140,12 +140,7 @@ void ConnectionWindow::connectNow()
         ShowMessage(QStringLiteral("数据保存失败！"), QString(), MsgIcon::Error, nullptr);
     m_done = true;
     hide();
-    auto *login = new LoginWindow;
-    login->setAttribute(Qt::WA_DeleteOnClose);
-    CentreOnScreen(login);
-    login->show();
-    login->raise();
-    login->activateWindow();
+    ShowLoginWindow();
     Q_EMIT connected();
 }
 

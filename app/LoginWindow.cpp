@@ -191,4 +191,15 @@ void LoginWindow::closeEvent(QCloseEvent *event)
         cancel();
 }
 
+LoginWindow *ShowLoginWindow()
+{
+    auto *login = new LoginWindow;
+    login->setAttribute(Qt::WA_DeleteOnClose);
+    CentreOnScreen(login);
+    login->show();
+    login->raise();
+    login->activateWindow();
+    return login;
+}
+
 } // namespace cg

@@ -33,4 +33,7 @@ private:
     bool m_finished = false;
 };
 
+// A new login window, centred, in front and active; it deletes itself when closed.
+LoginWindow *ShowLoginWindow();
+
 } // namespace cg
