@@ -54,7 +54,7 @@ QString ImportProgressCaption(qint64 done, qint64 total)
 ContractImport::Result RunContractImport(QWidget *owner, DbConnection &db, const LoginContext &login,
                                          const QList<QStringList> &rows)
 {
-    const ConnectionSpec spec = db.spec();
+    const ConnectionSpec values = db.connectionValues();
     const int total = int(rows.size());
     ContractImport::Result result;
     result.outcome = ContractImport::Outcome::Failed;
@@ -69,7 +69,7 @@ ContractImport::Result RunContractImport(QWidget *owner, DbConnection &db, const
     const QString name = QStringLiteral("contract-import-%1").arg(++serial);
     QThread *worker = QThread::create([&, name] {
         DbConnection conn(name);
-        if (!conn.open(spec)) {
+        if (!conn.open(values)) {
             qWarning("import: no connection of its own: %s", qPrintable(conn.lastError()));
             return;
         }

@@ -174,33 +174,33 @@ bool DbConnection::openOdbc(const QString &connectionText, const QString &server
     return true;
 }
 
-ConnectionSpec DbConnection::spec() const
+ConnectionSpec DbConnection::connectionValues() const
 {
-    ConnectionSpec spec;
+    ConnectionSpec values;
     if (!isConnected())
-        return spec;
+        return values;
     const QSqlDatabase db = database();
-    spec.backend = m_backend;
-    spec.databaseName = db.databaseName();
-    spec.hostName = db.hostName();
-    spec.port = db.port();
-    spec.userName = db.userName();
-    spec.password = db.password();
-    spec.timeout = m_timeout;
-    return spec;
+    values.backend = m_backend;
+    values.databaseName = db.databaseName();
+    values.hostName = db.hostName();
+    values.port = db.port();
+    values.userName = db.userName();
+    values.password = db.password();
+    values.timeout = m_timeout;
+    return values;
 }
 
-bool DbConnection::open(const ConnectionSpec &spec)
+bool DbConnection::open(const ConnectionSpec &values)
 {
-    m_timeout = spec.timeout;
-    switch (spec.backend) {
+    m_timeout = values.timeout;
+    switch (values.backend) {
     case Backend::Sqlite:
-        return openSqlite(spec.databaseName);
+        return openSqlite(values.databaseName);
     case Backend::PostgreSql:
-        return openPostgreSql(spec.hostName, spec.port, spec.databaseName, spec.userName, spec.password);
+        return openPostgreSql(values.hostName, values.port, values.databaseName, values.userName, values.password);
     case Backend::SqlServer:
         // The connection text names the server; only the text is at hand.
-        return openOdbc(spec.databaseName, QStringLiteral("(as the main connection)"), QString());
+        return openOdbc(values.databaseName, QStringLiteral("(as the main connection)"), QString());
     case Backend::None:
         break;
     }

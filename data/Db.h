@@ -93,9 +93,9 @@ public:
               const QString &password, const QString &workFolder);
 
     // How this connection was opened; backend None when it is not open.
-    ConnectionSpec spec() const;
-    // Opens a connection to the same database as the one spec came from.
-    [[nodiscard]] bool open(const ConnectionSpec &spec);
+    ConnectionSpec connectionValues() const;
+    // Opens a connection to the same database as the one connectionValues() came from.
+    [[nodiscard]] bool open(const ConnectionSpec &values);
 
     bool isConnected() const;
     // Closing ends an open unit of work without committing it.
