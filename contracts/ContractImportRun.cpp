@@ -1,10 +1,10 @@
 #include "contracts/ContractImportRun.h"
 #include "data/Db.h"
+#include "ui/ProgressWindow.h"
 
 #include <QAtomicInteger>
 #include <QEventLoop>
 #include <QPointer>
-#include <QProgressBar>
 #include <QThread>
 #include <QWidget>
 
@@ -14,41 +14,11 @@ namespace {
 
 const QString kProgressCaption = QStringLiteral("正在导入，请稍候......");
 
-class ProgressWindow : public QWidget {
-public:
-    ProgressWindow(QWidget *owner, int total)
-        : QWidget(owner ? owner->window() : nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-          m_total(total)
-    {
-        setObjectName(QStringLiteral("窗口_导入进度"));
-        setWindowTitle(ImportProgressCaption(0, total));
-        setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
-        setFixedSize(354, 20);
-        m_bar = new QProgressBar(this);
-        m_bar->setObjectName(QStringLiteral("进度条1"));
-        m_bar->setGeometry(0, 0, 354, 20);
-        m_bar->setTextVisible(false);
-        m_bar->setRange(0, qMax(total, 1));
-        m_bar->setValue(0);
-    }
-
-    void step(int done)
-    {
-        m_bar->setValue(done);
-        setWindowTitle(ImportProgressCaption(done, m_total));
-    }
-
-private:
-    QProgressBar *m_bar;
-    int m_total;
-};
-
 } // namespace
 
 QString ImportProgressCaption(qint64 done, qint64 total)
 {
-    const qint64 percent = total > 0 ? done * 100 / total : 100;
-    return kProgressCaption + u'(' + QString::number(percent) + QStringLiteral("%）");
+    return ProgressCaption(kProgressCaption, done, total);
 }
 
 ContractImport::Result RunContractImport(QWidget *owner, DbConnection &db, const LoginContext &login,
@@ -61,7 +31,10 @@ ContractImport::Result RunContractImport(QWidget *owner, DbConnection &db, const
     result.row = 1;
     result.number = ContractImport::rowOf(rows.value(0)).number;
 
-    ProgressWindow progress(owner, total);
+    ProgressWindow progress(owner ? owner->window() : nullptr, QStringLiteral("窗口_导入进度"), kProgressCaption,
+                            total);
+    progress.setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
+    progress.step(0);
     progress.show();
     QPointer<ProgressWindow> shown(&progress);
 

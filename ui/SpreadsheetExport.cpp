@@ -1,4 +1,5 @@
 #include "ui/SpreadsheetExport.h"
+#include "ui/ProgressWindow.h"
 #include "ui/Seams.h"
 #include "ui/Shell.h"
 
@@ -6,7 +7,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPointer>
-#include <QProgressBar>
 #include <QTreeWidget>
 
 namespace cg {
@@ -26,46 +26,22 @@ const QString kReadOnlyFile = QStringLiteral("覆盖保存失败！ 文件为只
 const QString kReadOnlyFolder = QStringLiteral("保存失败！ 所在文件夹为只读或没有写入权限，请另选文件夹后重试！");
 const QString kBusy = QStringLiteral("另一个导出正在进行，请等它完成后再试！");
 
-// The small window that shows how far the rows are. Repaints while rows
-// are written; clicks and keys wait until the export is over.
-class ProgressWindow : public QWidget {
+// The export's progress window repaints while rows are written; clicks
+// and keys wait until the export is over.
+class ExportProgress : public ProgressWindow {
 public:
-    ProgressWindow(QWidget *parent, qint64 total)
-        : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_total(total)
+    ExportProgress(QWidget *parent, qint64 total)
+        : ProgressWindow(parent, QStringLiteral("窗口_导出进度"), kProgressCaption, total)
     {
-        setObjectName(QStringLiteral("窗口_导出进度"));
-        setWindowTitle(kProgressCaption);
-        // The caption carries the percentage; the window is just the bar
-        // (357 × 49 with the caption and frame around it).
-        setFixedSize(354, 20);
-        m_bar = new QProgressBar(this);
-        m_bar->setObjectName(QStringLiteral("进度条1"));
-        m_bar->setGeometry(0, 0, 354, 20);
-        m_bar->setTextVisible(false);
-        m_bar->setRange(0, int(qMax<qint64>(total, 1)));
-        m_bar->setValue(0);
         show();
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     }
 
     void step(qint64 done)
     {
-        m_bar->setValue(int(done));
-        const qint64 percent = done * 100 / m_total;
-        if (percent != m_percent) {
-            m_percent = percent;
-            setWindowTitle(ExportProgressCaption(done, m_total));
-        }
-        if (percent != m_shownPercent || done % 512 == 0) {
-            m_shownPercent = percent;
+        if (ProgressWindow::step(done) || done % 512 == 0)
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        }
     }
-
-private:
-    QProgressBar *m_bar;
-    qint64 m_total;
-    qint64 m_percent = -1, m_shownPercent = -1;
 };
 
 QString withSuffix(const QString &path)
@@ -79,8 +55,7 @@ QString withSuffix(const QString &path)
 
 QString ExportProgressCaption(qint64 done, qint64 total)
 {
-    const qint64 percent = total > 0 ? done * 100 / total : 100;
-    return kProgressCaption + u'(' + QString::number(percent) + QStringLiteral("%）");
+    return ProgressCaption(kProgressCaption, done, total);
 }
 
 Sheet::RowSource ListViewRows(const QTreeWidget *list)
@@ -127,7 +102,7 @@ bool ExportList(QWidget *owner, const QStringList &titles, const Sheet::RowSourc
     Sheet::ExportResult result;
     {
         QWidget *parent = MainWindowWidget() ? MainWindowWidget() : owner;
-        ProgressWindow progress(parent, rows.rowCount);
+        ExportProgress progress(parent, rows.rowCount);
         result = Sheet::ExportWorkbook(path, titles, rows,
                                        [&progress](qint64 done, qint64) { progress.step(done); });
     }
