@@ -13,7 +13,10 @@ declare -A allowed=(
   [contracts]="contracts suppliers masterdata ui data spreadsheet"
   [logview]="logview ui data spreadsheet"
   [backup]="backup ui data"
-  [app]="app contracts suppliers masterdata users logview backup ui data spreadsheet"
+  [promotion]="promotion backup ui data spreadsheet"
+  [reports]="reports contracts suppliers masterdata ui data spreadsheet"
+  [spend]="spend contracts suppliers masterdata ui data spreadsheet"
+  [app]="app contracts suppliers masterdata users logview backup promotion reports spend ui data spreadsheet"
   [tools]="data"
 )
 widgets='#include <(QtWidgets/|QtGui/)?(QWidget|QMessageBox|QAction|QMenu|QComboBox|QApplication|QGuiApplication|QDialog|QLabel|QLineEdit|QTableWidget|QTreeWidget|QPushButton|QMainWindow|QtWidgets|QPixmap|QImage|QFont)>'
