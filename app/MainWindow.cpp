@@ -129,6 +129,13 @@ void MainWindow::buildMenus()
     basic->addSeparator();
     add(basic, QStringLiteral("&R.系统日志"), opener(WindowKey::SystemLog));
 
+    // The contract reports: what runs out, which numbers are missing, what
+    // was signed with whom.
+    QMenu *contracts = bar->addMenu(QStringLiteral("&K.合同"));
+    add(contracts, QStringLiteral("&R.合同到期提醒…"), opener(WindowKey::ExpiryReminders));
+    add(contracts, QStringLiteral("&G.合同编号缺号报告…"), opener(WindowKey::NumberGaps));
+    add(contracts, QStringLiteral("&S.合同金额统计…"), opener(WindowKey::SpendOverview));
+
     QMenu *tools = bar->addMenu(QStringLiteral("&T.常用工具"));
     add(tools, QStringLiteral("&N.记事本"), [] { runTool(false); });
     add(tools, QStringLiteral("&C.计算器"), [] { runTool(true); });

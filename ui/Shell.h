@@ -33,6 +33,10 @@ inline const QString SupplierQuery = QStringLiteral("供应商查询");
 inline const QString SystemLog = QStringLiteral("系统日志");
 inline const QString Help = QStringLiteral("帮助");
 inline const QString UpdateHistory = QStringLiteral("更新记录");
+// The 合同 menu's reports.
+inline const QString ExpiryReminders = QStringLiteral("合同到期提醒");
+inline const QString NumberGaps = QStringLiteral("合同编号缺号");
+inline const QString SpendOverview = QStringLiteral("合同金额统计");
 }
 
 namespace Windows {

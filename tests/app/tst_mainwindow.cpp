@@ -65,6 +65,8 @@ void TstMainWindow::menuTree()
         QStringLiteral("  &G.基础资料录入"), QStringLiteral("  &C.供应商录入"), QStringLiteral("  &T.合同录入"),
         QStringLiteral("  --"), QStringLiteral("  &H.合同查询"), QStringLiteral("  &S.供应商查询"),
         QStringLiteral("  --"), QStringLiteral("  &R.系统日志"),
+        QStringLiteral("&K.合同"), QStringLiteral("  &R.合同到期提醒…"), QStringLiteral("  &G.合同编号缺号报告…"),
+        QStringLiteral("  &S.合同金额统计…"),
         QStringLiteral("&T.常用工具"), QStringLiteral("  &N.记事本"), QStringLiteral("  &C.计算器"),
         QStringLiteral("&H.帮助"), QStringLiteral("  &B.帮助信息"), QStringLiteral("  --"),
         QStringLiteral("  &G.更新记录"), QStringLiteral("  --"), QStringLiteral("  &A.关于")};
