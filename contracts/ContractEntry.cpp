@@ -97,25 +97,36 @@ QList<ContractRow> ContractEntry::rowsOf(const ContractForm &form, const QList<P
 }
 
 ContractEntry::Outcome ContractEntry::save(const ContractForm &form, const QList<ProductLine> &lines,
-                                           const QByteArray &attachment)
+                                           const QByteArray &attachment, const QString &proposedNumber,
+                                           QString *storedNumber)
 {
-    const QList<ContractRow> rows = rowsOf(form, lines);
-    if (rows.isEmpty())
+    if (rowsOf(form, lines).isEmpty())
         return Outcome::Failed;
     Outcome outcome = Outcome::Failed;
+    ContractForm stored = form;
     const bool committed = inTransaction(m_db, [&] {
+        stored.number = form.number;
         bool ok = false;
-        const bool taken = m_store.numberExistsForInsert(form.number, &ok);
+        bool taken = m_store.numberExistsForInsert(stored.number, &ok);
         if (!ok)
             return false;
+        if (taken && !proposedNumber.isEmpty() && form.number == proposedNumber) {
+            // The write lock is held: the next free number stays free until
+            // this unit ends.
+            stored.number = m_store.nextNumber();
+            taken = m_store.numberExistsForInsert(stored.number, &ok);
+            if (!ok)
+                return false;
+        }
         if (taken) {
             outcome = Outcome::DuplicateNumber;
             return false;
         }
+        const QList<ContractRow> rows = rowsOf(stored, lines);
         for (const ContractRow &row : rows)
             if (!m_store.insertRow(row))
                 return false;
-        if (!m_store.writeAttachment(form.number, attachment))
+        if (!m_store.writeAttachment(stored.number, attachment))
             return false;
         // The log rows are part of the save: a contract is never stored
         // without them, and none is written for a save that did not happen.
@@ -129,6 +140,8 @@ ContractEntry::Outcome ContractEntry::save(const ContractForm &form, const QList
     // A commit that did not go through undid the rows as well.
     if (!committed && outcome == Outcome::Saved)
         outcome = Outcome::Failed;
+    if (storedNumber)
+        *storedNumber = outcome == Outcome::Saved ? stored.number : QString();
     return outcome;
 }
 
@@ -161,6 +174,15 @@ QString ContractEntry::message(Outcome outcome)
         break;
     }
     return QStringLiteral("添加失败！");
+}
+
+QString ContractEntry::savedMessage(const QString &shownNumber, const QString &storedNumber)
+{
+    const QString saved = message(Outcome::Saved);
+    if (storedNumber == shownNumber)
+        return saved;
+    return saved + QStringLiteral("\n合同编号 ") + shownNumber + QStringLiteral(" 已被其他工作站使用，本合同的编号为 ")
+        + storedNumber + QStringLiteral("。");
 }
 
 } // namespace cg

@@ -80,13 +80,24 @@ public:
     // other workstation can interleave with: DuplicateNumber or Failed
     // store nothing at all, a log entry that cannot be written included. A
     // save without lines fails.
-    Outcome save(const ContractForm &form, const QList<ProductLine> &lines, const QByteArray &attachment);
+    //
+    // proposedNumber is the number the window proposed; while the form still
+    // carries it, the program chose the number, not the clerk: when another
+    // workstation stored it in the meantime, the save takes the next free
+    // number inside the same unit instead of refusing. A number typed by
+    // hand is refused as before. storedNumber receives the number the
+    // contract was stored under.
+    Outcome save(const ContractForm &form, const QList<ProductLine> &lines, const QByteArray &attachment,
+                 const QString &proposedNumber = QString(), QString *storedNumber = nullptr);
 
     // The log entry of one saved row.
     static QString logModule(bool withAttachment);
     static QString logDescription(const ContractRow &row);
 
     static QString message(Outcome outcome);
+    // "添加成功！" for a contract stored under the number the form showed;
+    // otherwise it also names the number it was stored under.
+    static QString savedMessage(const QString &shownNumber, const QString &storedNumber);
 
 private:
     DbConnection &m_db;

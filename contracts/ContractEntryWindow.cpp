@@ -304,7 +304,7 @@ ContractEntryWindow::ContractEntryWindow(QWidget *owner)
     ContractLookup::bindTarget(m_requester, LookupField::Requester);
 
     const LoginContext &login = Ctx().login;
-    m_number->setText(ContractStore(Ctx().db(), login.contractTable, login.accountSetName).nextNumber());
+    proposeNumber(ContractStore(Ctx().db(), login.contractTable, login.accountSetName));
     m_documentDate->setText(dateText(today));
     logOpened();
 }
@@ -426,7 +426,7 @@ void ContractEntryWindow::save()
         if (m_importSave && m_importSave())
             m_importMode = false;
         m_count->setText(QString());
-        m_number->setText(entry.store().nextNumber());
+        proposeNumber(entry.store());
         return;
     }
     if (!entry.isAccountSetOfYear(Clock::now().date().year())) {
@@ -440,19 +440,26 @@ void ContractEntryWindow::save()
         ShowInfo(check.message, this);
         return;
     }
-    const ContractEntry::Outcome outcome = entry.save(values, productLines, m_pending.bytes());
+    // A number the clerk typed is theirs: taken meanwhile, it is refused.
+    // The untouched proposal moves on to the next free number instead.
+    const QString proposal = m_number->isModified() ? QString() : m_proposedNumber;
+    QString storedNumber;
+    const ContractEntry::Outcome outcome =
+        entry.save(values, productLines, m_pending.bytes(), proposal, &storedNumber);
     if (outcome != ContractEntry::Outcome::Saved) {
         // Nothing was stored: the form, the grid and the chosen file stay.
         ShowError(ContractEntry::message(outcome), this);
         return;
     }
-    const QList<ContractRow> rows = ContractEntry::rowsOf(values, productLines);
+    ContractForm stored = values;
+    stored.number = storedNumber;
+    const QList<ContractRow> rows = ContractEntry::rowsOf(stored, productLines);
     m_pending.clear();
-    appendToList(rows, entry.store().hasAttachment(values.number));
+    appendToList(rows, entry.store().hasAttachment(stored.number));
     resetForm(entry.store());
     ++g_savedCount;
     SetHint(m_count, QStringLiteral("共录入：") + QString::number(g_savedCount) + QStringLiteral(" 份合同"), true);
-    ShowInfo(ContractEntry::message(outcome), this);
+    ShowInfo(ContractEntry::savedMessage(values.number, storedNumber), this);
 }
 
 void ContractEntryWindow::appendToList(const QList<ContractRow> &rows, bool withAttachment)
@@ -496,7 +503,13 @@ void ContractEntryWindow::resetForm(const ContractStore &store)
     }
     for (QLineEdit *e : {m_amount, m_first, m_second, m_third, m_fourth, m_remaining})
         e->setText(QStringLiteral("0"));
-    m_number->setText(store.nextNumber());
+    proposeNumber(store);
+}
+
+void ContractEntryWindow::proposeNumber(const ContractStore &store)
+{
+    m_proposedNumber = store.nextNumber();
+    m_number->setText(m_proposedNumber);
 }
 
 // ----------------------------------------------------------------- import

@@ -66,9 +66,12 @@ private:
     void showGridMenu(const QPoint &pos);
     void appendToList(const QList<ContractRow> &rows, bool withAttachment);
     void resetForm(const ContractStore &store);
+    // Shows the next number and remembers it as the program's proposal.
+    void proposeNumber(const ContractStore &store);
     bool saveImportedRows();
 
     QLineEdit *m_number = nullptr;
+    QString m_proposedNumber;
     QLineEdit *m_documentDate = nullptr;
     QComboBox *m_requester = nullptr;
     QComboBox *m_buyer = nullptr;

@@ -185,7 +185,7 @@ private Q_SLOTS:
     void datesAndYearRule();
     void failedSaveStoresNothingAndKeepsTheForm_data();
     void failedSaveStoresNothingAndKeepsTheForm();
-    void numberTakenMeanwhileIsRefused();
+    void numberTakenMeanwhile();
     void attachmentChoice();
     void productGridMenu();
     void enterInLookupBoxes_data();
@@ -451,23 +451,54 @@ void TstContractEntry::failedSaveStoresNothingAndKeepsTheForm()
     QCOMPARE(ContractEntryWindow::savedCount(), saved);
 }
 
-void TstContractEntry::numberTakenMeanwhileIsRefused()
+void TstContractEntry::numberTakenMeanwhile()
 {
     Entry e;
-    e.fill({QStringLiteral("螺丝")});
-    // Another workstation stores the proposed number first.
-    QVERIFY(e.env.db().execute(QStringLiteral("insert into htb1(单据状态,合同编号,合同子编号,申请人,申请部门,采购员,"
-                                              "供应商,产品,设备数量,计量单位,制单日期,生效日期,失效日期,合同金额,付款方式,"
-                                              "税率) values('已审核','KQLM0001','KQLM000152','甲','乙','丙','丁','戊',"
-                                              "'1','个','2024-01-01','2024-01-01','2024-01-01','1','现金','6%')")));
-    const QStringList logBefore = e.env.logTriples();
-    clickSave(e.w);
-    const ShownMessage m = e.onlyMessage();
-    QCOMPARE(m.text, QStringLiteral("合同编号重复，添加失败"));
-    QCOMPARE(m.icon, MsgIcon::Error);
-    QCOMPARE(e.contractRows(), 1);
-    QCOMPARE(e.env.logTriples(), logBefore);
+    // Another workstation stores a number first.
+    auto storeElsewhere = [&e](const QString &number) {
+        QVERIFY(e.env.db().execute(QStringLiteral("insert into htb1(单据状态,合同编号,合同子编号,申请人,申请部门,采购员,"
+                                                  "供应商,产品,设备数量,计量单位,制单日期,生效日期,失效日期,合同金额,"
+                                                  "付款方式,税率) values('已审核',?,?,'甲','乙','丙','丁','戊','1','个',"
+                                                  "'2024-01-01','2024-01-01','2024-01-01','1','现金','6%')"),
+                                   {number, number + QStringLiteral("52")}));
+    };
+
+    // The proposal the clerk left alone goes on to the next free number,
+    // and the clerk is told which.
+    e.fill({QStringLiteral("螺丝"), QStringLiteral("电机")});
     QCOMPARE(edit(e.w, "编辑框_合同编号")->text(), QStringLiteral("KQLM0001"));
+    storeElsewhere(QStringLiteral("KQLM0001"));
+    clickSave(e.w);
+    ShownMessage m = e.onlyMessage();
+    QCOMPARE(m.text, QStringLiteral("添加成功！\n合同编号 KQLM0001 已被其他工作站使用，本合同的编号为 KQLM0002。"));
+    QCOMPARE(m.icon, MsgIcon::Information);
+    QCOMPARE(e.env.rows(QStringLiteral("select 合同编号,合同子编号,产品 from htb1 where 申请人='张三' order by id")),
+             (QList<QStringList>{{QStringLiteral("KQLM0002"), QStringLiteral("KQLM000252"), QStringLiteral("螺丝")},
+                                 {QStringLiteral("KQLM0002"), QStringLiteral("KQLM000254"), QStringLiteral("电机")}}));
+    QCOMPARE(e.env.rows(QStringLiteral("select count(*) from rzb where 内容描述 like ?"),
+                        {QStringLiteral("合同录入成功：KQLM0002|张三|%")}),
+             (QList<QStringList>{{QStringLiteral("2")}}));
+    const auto *list = child<QTreeWidget>(e.w, "超级列表框_合同录入");
+    QCOMPARE(list->topLevelItem(0)->text(1), QStringLiteral("KQLM0002"));
+    QCOMPARE(list->topLevelItem(0)->text(2), QStringLiteral("KQLM000252"));
+    QCOMPARE(edit(e.w, "编辑框_合同编号")->text(), QStringLiteral("KQLM0003"));
+
+    // A number typed by hand is the clerk's: taken meanwhile, it is
+    // refused and nothing is stored, also when it is the proposed one.
+    for (const QString &typed : {QStringLiteral("KQLM0007"), QStringLiteral("KQLM0003")}) {
+        e.fill({QStringLiteral("轴承")});
+        QVERIFY(cgtest::typeText(edit(e.w, "编辑框_合同编号"), typed));
+        storeElsewhere(typed);
+        const int rowsBefore = e.contractRows();
+        const QStringList logBefore = e.env.logTriples();
+        clickSave(e.w);
+        m = e.onlyMessage();
+        QCOMPARE(m.text, QStringLiteral("合同编号重复，添加失败"));
+        QCOMPARE(m.icon, MsgIcon::Error);
+        QCOMPARE(e.contractRows(), rowsBefore);
+        QCOMPARE(e.env.logTriples(), logBefore);
+        QCOMPARE(edit(e.w, "编辑框_合同编号")->text(), typed);
+    }
 }
 
 void TstContractEntry::attachmentChoice()
