@@ -82,9 +82,10 @@ TestEnv::TestEnv(bool connect)
     cg::Gates::clear();
     cg::OpenLocalConnectionDatabase();
     if (onPostgreSql()) {
-        if (cluster().host.isEmpty()) {
-            QFAIL("PostgreSQL test cluster not running: CGSYS_PG_HOST is not set");
-        }
+        // A test without its database cannot go on: QFAIL would only leave
+        // this constructor, and the test would run on a missing connection.
+        if (cluster().host.isEmpty())
+            qFatal("PostgreSQL test cluster not running: CGSYS_PG_HOST is not set");
         // Lower-case ASCII: the name stands unquoted in statements.
         static int serial = 0;
         const QString name = QStringLiteral("cgtest_%1_%2_%3")
@@ -93,14 +94,15 @@ TestEnv::TestEnv(bool connect)
                                  .arg(QRandomGenerator::global()->generate() % 1000000);
         QString error;
         const bool created = onMaintenanceDatabase(QStringLiteral("create database ") + name, &error);
-        QVERIFY2(created, qPrintable(QStringLiteral("cannot create a database on the PostgreSQL test cluster: ")
-                                     + error));
+        if (!created)
+            qFatal("cannot create a database on the PostgreSQL test cluster: %s", qPrintable(error));
         m_serverDatabase = name;
     }
     if (connect) {
-        const bool ok = open(m_ctx->db());
-        QVERIFY2(ok, qPrintable(QStringLiteral("test database: ") + m_ctx->db().lastError()));
-        QVERIFY(cg::Schema::initialise(m_ctx->db(), kFixedNow.date().year()));
+        if (!open(m_ctx->db()))
+            qFatal("test database: %s", qPrintable(m_ctx->db().lastError()));
+        if (!cg::Schema::initialise(m_ctx->db(), kFixedNow.date().year()))
+            qFatal("test database cannot be set up: %s", qPrintable(m_ctx->db().lastError()));
     }
 }
 
