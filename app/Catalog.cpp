@@ -14,6 +14,8 @@
 #include "logview/SystemLogWindow.h"
 #include "masterdata/AccountSetWindow.h"
 #include "masterdata/BasicDataWindow.h"
+#include "reports/ExpiryReminderWindow.h"
+#include "reports/NumberGapWindow.h"
 #include "suppliers/SupplierEntryWindow.h"
 #include "suppliers/SupplierQueryWindow.h"
 #include "users/UserManagementWindow.h"
@@ -34,6 +36,8 @@ void RegisterWindows()
     Windows::registerFactory(WindowKey::ContractEntry, CreateContractEntryWindow);
     Windows::registerFactory(WindowKey::ContractQuery, CreateContractQueryWindow);
     Windows::registerFactory(WindowKey::SystemLog, CreateSystemLogWindow);
+    Windows::registerFactory(WindowKey::ExpiryReminders, CreateExpiryReminderWindow);
+    Windows::registerFactory(WindowKey::NumberGaps, CreateNumberGapWindow);
     InstallBackupSession();
     ContractQueryWindow::setExportHandler([](ContractQueryWindow *window) { ExportContractList(window); });
 

@@ -2,6 +2,7 @@
 #include "app/BackupSession.h"
 #include "app/Login.h"
 #include "app/MainWindow.h"
+#include "reports/ExpiryReminderWindow.h"
 #include "ui/Keys.h"
 #include "ui/Seams.h"
 #include "ui/Shell.h"
@@ -175,6 +176,7 @@ void LoginWindow::succeed()
     if (main)
         main->armLogCheck();
     StartDailyBackup();
+    ShowExpiryRemindersAtLogin();
 }
 
 void LoginWindow::cancel()

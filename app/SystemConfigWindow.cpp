@@ -5,6 +5,7 @@
 #include "backup/DailyBackup.h"
 #include "data/Context.h"
 #include "data/OperationLog.h"
+#include "reports/ExpiryReminders.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -102,6 +103,13 @@ SystemConfigWindow::SystemConfigWindow(QWidget *owner)
     AddFieldRow(systemGrid, 3, QStringLiteral("标签_备份保留数"), QStringLiteral("备份保留份数："), m_keepBackups);
     systemGrid->addWidget(Hint(QStringLiteral("标签_备份说明"), QStringLiteral("每天第一次登录时自动备份，0 为不自动备份"), system),
                           3, 2);
+    // Expiry reminders after login on this workstation.
+    m_reminderDays = new QSpinBox(system);
+    m_reminderDays->setObjectName(QStringLiteral("数字框_提醒天数"));
+    m_reminderDays->setRange(0, ReminderSettings::kMaxDays);
+    AddFieldRow(systemGrid, 4, QStringLiteral("标签_提醒天数"), QStringLiteral("到期提醒天数："), m_reminderDays);
+    systemGrid->addWidget(Hint(QStringLiteral("标签_提醒说明"), QStringLiteral("登录时提醒多少天内到期的合同，0 为不提醒"), system),
+                          4, 2);
     systemGrid->setColumnStretch(1, 1);
 
     // Buttons.
@@ -147,6 +155,7 @@ void SystemConfigWindow::load()
     m_logLimit->setCurrentIndex(s.logLimitIndex);
     m_adminFields = s.adminFieldsEditable;
     m_keepBackups->setValue(BackupSettings::keep());
+    m_reminderDays->setValue(ReminderSettings::days());
     // Only the embedded database is backed up by the program; its number is
     // the administrator's.
     m_keepBackups->setEnabled(m_adminFields && Ctx().db().backend() == Backend::Sqlite);
@@ -201,6 +210,7 @@ void SystemConfigWindow::restoreDefaults()
         m_logLimit->setCurrentIndex(0);
     if (m_keepBackups->isEnabled())
         m_keepBackups->setValue(BackupSettings::kDefaultKeep);
+    m_reminderDays->setValue(ReminderSettings::kDefaultDays);
     {
         const QSignalBlocker block(m_placement);
         m_placement->setCurrentIndex(1);
@@ -216,6 +226,8 @@ void SystemConfigWindow::save()
         SystemConfig::saveAccountSetSettings(m_prefix->text(), m_path->toPlainText(), m_logLimit->currentIndex());
     if (saved && m_keepBackups->isEnabled())
         saved = BackupSettings::setKeep(m_keepBackups->value());
+    if (saved)
+        saved = ReminderSettings::setDays(m_reminderDays->value());
     if (saved) {
         if (auto *main = qobject_cast<MainWindow *>(MainWindowWidget()))
             main->reloadBackground();

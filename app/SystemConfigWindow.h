@@ -39,6 +39,7 @@ private:
     QComboBox *m_logLimit;
     QLineEdit *m_printTitle;
     QSpinBox *m_keepBackups;
+    QSpinBox *m_reminderDays;
     QPushButton *m_defaults, *m_save, *m_close;
     bool m_adminFields = false;
 };

@@ -239,6 +239,17 @@ void ContractQueryWindow::filter()
     }
 }
 
+void ContractQueryWindow::showContract(const QString &number, const QDate &documentDate)
+{
+    if (m_filling || m_batching)
+        return;
+    m_start->setDate(documentDate.isValid() ? documentDate : m_start->minimumDate());
+    m_end->setDate(documentDate.isValid() ? documentDate : m_end->maximumDate());
+    m_filterField->setCurrentIndex(m_filterField->findText(QStringLiteral("合同编号")));
+    m_condition->setText(number);
+    filter();
+}
+
 void ContractQueryWindow::fill(const Filter &filter)
 {
     m_filling = true;

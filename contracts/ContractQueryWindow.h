@@ -43,6 +43,10 @@ public:
     void filter();
     // 按钮_合同查找 / Enter: marks the rows that contain the find text.
     void find();
+    // Filters on 合同编号 for one contract, over its document date (every
+    // date when that is not known), as if the user had set the controls
+    // and pressed 过滤. The remembered filter column is left as it was.
+    void showContract(const QString &number, const QDate &documentDate);
 
     // The row the user works on: the current row when it is selected,
     // otherwise the top selected row; -1 when nothing is selected.
