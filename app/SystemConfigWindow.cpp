@@ -1,5 +1,6 @@
 #include "app/SystemConfigWindow.h"
 #include "app/MainWindow.h"
+#include "ui/Printing.h"
 #include "ui/Seams.h"
 #include "app/SystemConfig.h"
 #include "backup/DailyBackup.h"
@@ -146,6 +147,7 @@ void SystemConfigWindow::load()
     }
     m_logLimit->setCurrentIndex(s.logLimitIndex);
     m_adminFields = s.adminFieldsEditable;
+    m_printTitle->setText(s.printTitle);
     m_keepBackups->setValue(BackupSettings::keep());
     // Only the embedded database is backed up by the program; its number is
     // the administrator's.
@@ -216,6 +218,10 @@ void SystemConfigWindow::save()
         SystemConfig::saveAccountSetSettings(m_prefix->text(), m_path->toPlainText(), m_logLimit->currentIndex());
     if (saved && m_keepBackups->isEnabled())
         saved = BackupSettings::setKeep(m_keepBackups->value());
+    // The heading of printed pages on this workstation; left empty, the
+    // program's title.
+    if (saved)
+        saved = PrintSettings::setTitle(m_printTitle->text());
     if (saved) {
         if (auto *main = qobject_cast<MainWindow *>(MainWindowWidget()))
             main->reloadBackground();
