@@ -264,7 +264,7 @@ void ContractQueryWindow::fill(const Filter &filter)
     m_listFilter = QStringLiteral("制单日期：") + in.start.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 至 ")
                    + in.end.toString(QStringLiteral("yyyy-MM-dd"));
     if (!in.field.isEmpty() && !in.condition.isEmpty())
-        m_listFilter += QStringLiteral("　") + in.field + QStringLiteral("包含“") + in.condition + QStringLiteral("”");
+        m_listFilter += QStringLiteral("，") + in.field + QStringLiteral("包含“") + in.condition + QStringLiteral("”");
     if (ok) {
         m_model->setLines(std::move(lines));
         m_count->setText(QStringLiteral("过滤出：") + QString::number(m_model->contractCount())

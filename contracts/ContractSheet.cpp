@@ -56,10 +56,9 @@ void table(QTextCursor &c, const QStringList &titles, const QVector<QStringList>
     const int columns = int(widths.size());
     const int headerRows = titles.isEmpty() ? 0 : 1;
     QTextTableFormat f;
-    f.setBorder(0.6);
+    f.setBorder(0.5);
     f.setBorderBrush(Qt::black);
     f.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
-    f.setBorderCollapse(true);
     f.setCellPadding(3);
     f.setCellSpacing(0);
     f.setHeaderRowCount(headerRows);
