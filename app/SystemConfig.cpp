@@ -2,6 +2,7 @@
 #include "data/OperationLog.h"
 #include "app/Startup.h"
 #include "data/Context.h"
+#include "ui/Printing.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -30,6 +31,7 @@ Snapshot load()
     s.placement = Settings::read(kLayoutSection, kPlacementKey, kTiled);
     s.logLimitIndex = logLimitIndex(LogSizeCheck(ctx.db(), ctx.login.accountSetName).limit());
     s.adminFieldsEditable = ctx.login.isAdmin();
+    s.printTitle = PrintSettings::title();
     return s;
 }
 

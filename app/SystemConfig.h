@@ -38,6 +38,7 @@ struct Snapshot {
     QString placement;          // 界面布局/图片位置, "图片平铺" when missing
     int logLimitIndex = -1;     // 0 = 50000, 1 = 80000, -1 any other value
     bool adminFieldsEditable = false;   // prefix and log limit: "admin" only
+    QString printTitle;         // 打印/打印标题, the program's title when none is stored
 };
 Snapshot load();
 

@@ -1,5 +1,6 @@
 #include "app/SystemConfigWindow.h"
 #include "app/MainWindow.h"
+#include "ui/Printing.h"
 #include "ui/Seams.h"
 #include "app/SystemConfig.h"
 #include "backup/DailyBackup.h"
@@ -154,6 +155,7 @@ void SystemConfigWindow::load()
     }
     m_logLimit->setCurrentIndex(s.logLimitIndex);
     m_adminFields = s.adminFieldsEditable;
+    m_printTitle->setText(s.printTitle);
     m_keepBackups->setValue(BackupSettings::keep());
     m_reminderDays->setValue(ReminderSettings::days());
     // Only the embedded database is backed up by the program; its number is
@@ -228,6 +230,10 @@ void SystemConfigWindow::save()
         saved = BackupSettings::setKeep(m_keepBackups->value());
     if (saved)
         saved = ReminderSettings::setDays(m_reminderDays->value());
+    // The heading of printed pages on this workstation; left empty, the
+    // program's title.
+    if (saved)
+        saved = PrintSettings::setTitle(m_printTitle->text());
     if (saved) {
         if (auto *main = qobject_cast<MainWindow *>(MainWindowWidget()))
             main->reloadBackground();

@@ -2,11 +2,13 @@
 #include "ui/Shell.h"
 #include "contracts/ContractQueryWindow.h"
 #include "contracts/ContractRecord.h"
+#include "contracts/ContractSheet.h"
 #include "data/Context.h"
 #include "data/ListTargets.h"
 #include "data/OperationLog.h"
 #include "masterdata/BasicData.h"
 #include "ui/ComboSelect.h"
+#include "ui/Gates.h"
 #include "ui/Seams.h"
 
 #include <QApplication>
@@ -170,6 +172,8 @@ ContractChangeWindow::ContractChangeWindow(ChangeMode mode, qint64 id, ContractQ
     m_attachment = NamedButton(QStringLiteral("按钮_修改"), QStringLiteral("附件"), this);
     m_ok = NamedButton(QStringLiteral("按钮_确定"), QStringLiteral("&S.确定"), this);
     m_close = NamedButton(QStringLiteral("按钮_关闭"), QStringLiteral("&C.关闭"), this);
+    m_print = NamedButton(QStringLiteral("按钮_打印"), QStringLiteral("&P.打印合同…"), this);
+    m_savePdf = NamedButton(QStringLiteral("按钮_保存PDF"), QStringLiteral("&E.保存为PDF…"), this);
     auto *required = new QLabel(QStringLiteral("有颜色的字段必须录入才能保存"), this);
     required->setObjectName(QStringLiteral("标签21"));
     auto *gridHint = new QLabel(QStringLiteral("1.双击单元格可编辑 2.点击右键可删除(直接删除) 3.单位可点击下拉菜单"), this);
@@ -225,6 +229,8 @@ ContractChangeWindow::ContractChangeWindow(ChangeMode mode, qint64 id, ContractQ
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_attachment);
     buttons->addWidget(required, 1);
+    buttons->addWidget(m_print);
+    buttons->addWidget(m_savePdf);
     buttons->addWidget(m_ok);
     buttons->addWidget(m_close);
     auto *layout = new QVBoxLayout(this);
@@ -316,6 +322,8 @@ ContractChangeWindow::ContractChangeWindow(ChangeMode mode, qint64 id, ContractQ
     connect(m_attachment, &QPushButton::clicked, this, [this] { editAttachment(); });
     connect(m_ok, &QPushButton::clicked, this, [this] { save(); });
     connect(m_close, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_print, &QPushButton::clicked, this, [this] { printContract(); });
+    connect(m_savePdf, &QPushButton::clicked, this, [this] { saveContractPdf(); });
 
     if (m_mode == ChangeMode::Change) {
         for (QWidget *w : std::initializer_list<QWidget *>{m_number, m_documentDate, m_requester, m_department,
@@ -323,6 +331,7 @@ ContractChangeWindow::ContractChangeWindow(ChangeMode mode, qint64 id, ContractQ
                                                            m_amount, m_taxRate, m_attachment, m_grid})
             w->setEnabled(false);
     }
+    Gates::applyTo(this, Gates::kContractChange);
     logOpened();
 }
 
@@ -612,6 +621,21 @@ void ContractChangeWindow::deleteCurrentLine()
     m_loading = false;
     ShowMessage(QStringLiteral("成功删除：") + product, QString(), MsgIcon::Information, this);
     closeQuietly();
+}
+
+void ContractChangeWindow::printContract()
+{
+    // The stored contract is printed, not edits that are not saved yet.
+    if (m_contract.lines.isEmpty() || !Gates::isOpen(Gates::kContractChange, m_print->objectName()))
+        return;
+    PrintContract(this, m_contract.lines.first().id, module());
+}
+
+void ContractChangeWindow::saveContractPdf()
+{
+    if (m_contract.lines.isEmpty() || !Gates::isOpen(Gates::kContractChange, m_savePdf->objectName()))
+        return;
+    SaveContractPdf(this, m_contract.lines.first().id, module());
 }
 
 void ContractChangeWindow::closeQuietly()

@@ -44,6 +44,8 @@ public:
     void save();              // 按钮_确定
     void editAttachment();    // 按钮_修改
     void deleteCurrentLine(); // menu "删 除", Enter in the grid
+    void printContract();     // 按钮_打印: the contract as stored
+    void saveContractPdf();   // 按钮_保存PDF
 
     QTableWidget *grid() const { return m_grid; }
     QMenu *popupMenu() const { return m_menu; }
@@ -90,6 +92,7 @@ private:
     QDateEdit *m_effective, *m_expiry;
     QLineEdit *m_amount, *m_first, *m_second, *m_third, *m_fourth, *m_remaining;
     QPushButton *m_attachment, *m_ok, *m_close;
+    QPushButton *m_print, *m_savePdf;
     QTableWidget *m_grid;
     QMenu *m_menu;
 };

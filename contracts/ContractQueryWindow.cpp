@@ -2,6 +2,7 @@
 #include "ui/Shell.h"
 #include "contracts/ContractChangeWindow.h"
 #include "contracts/ContractRecord.h"
+#include "contracts/ContractSheet.h"
 #include "contracts/ResultPrompt.h"
 #include "data/Context.h"
 #include "data/OperationLog.h"
@@ -33,6 +34,9 @@ const QString kModule = QStringLiteral("合同查询");
 const QString kSection = QStringLiteral("查询");
 const QString kFindKey = QStringLiteral("合同字段类型");
 const QString kFilterKey = QStringLiteral("合同过滤字段类型");
+const QString kPrintContract = QStringLiteral("&P.打印合同…");
+const QString kSavePdf = QStringLiteral("&E.保存为PDF…");
+const QString kPrintList = QStringLiteral("按钮_打印列表");
 
 ContractQueryWindow::ExportHandler &exportHandler()
 {
@@ -100,6 +104,7 @@ ContractQueryWindow::ContractQueryWindow(QWidget *owner)
     m_findText->setAccessibleName(QStringLiteral("查找内容"));
     m_findButton = NamedButton(QStringLiteral("按钮_合同查找"), QStringLiteral("&C.查找"), this);
     m_exportButton = NamedButton(QStringLiteral("按钮_导出"), QStringLiteral("&D.导出"), this);
+    m_printListButton = NamedButton(kPrintList, QStringLiteral("&P.打印列表…"), this);
 
     m_model = new ContractListModel(this);
     m_list = new QTableView(this);
@@ -146,6 +151,9 @@ ContractQueryWindow::ContractQueryWindow(QWidget *owner)
     m_menu->addSeparator();
     QAction *audit = NamedMenuAction(m_menu, QStringLiteral("&H.审 核"));
     QAction *unaudit = NamedMenuAction(m_menu, QStringLiteral("&F.反 审"));
+    m_menu->addSeparator();
+    QAction *print = NamedMenuAction(m_menu, kPrintContract);
+    QAction *savePdf = NamedMenuAction(m_menu, kSavePdf);
 
     auto *tools = new QHBoxLayout;
     tools->setSpacing(4);
@@ -162,6 +170,7 @@ ContractQueryWindow::ContractQueryWindow(QWidget *owner)
     tools->addWidget(m_findText, 1);
     tools->addWidget(m_findButton);
     tools->addWidget(m_exportButton);
+    tools->addWidget(m_printListButton);
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(m_count);
     bottom->addWidget(hint, 1);
@@ -201,6 +210,9 @@ ContractQueryWindow::ContractQueryWindow(QWidget *owner)
     connect(remove, &QAction::triggered, this, [this] { deleteSelected(); });
     connect(audit, &QAction::triggered, this, [this] { auditSelected(); });
     connect(unaudit, &QAction::triggered, this, [this] { unauditSelected(); });
+    connect(print, &QAction::triggered, this, [this] { printContract(); });
+    connect(savePdf, &QAction::triggered, this, [this] { saveContractPdf(); });
+    connect(m_printListButton, &QPushButton::clicked, this, [this] { printList(); });
 
     // The first of this month up to today.
     const QDate today = Clock::now().date();
@@ -258,6 +270,12 @@ void ContractQueryWindow::fill(const Filter &filter)
     const bool ok = ContractQuery(Ctx().db(), table()).read(filter, lines);
     if (m_fillProbe)
         m_fillProbe();
+    // What the printed list names as its filter: the values this fill ran with.
+    const FilterInput in = filterInput();
+    m_listFilter = QStringLiteral("制单日期：") + in.start.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 至 ")
+                   + in.end.toString(QStringLiteral("yyyy-MM-dd"));
+    if (!in.field.isEmpty() && !in.condition.isEmpty())
+        m_listFilter += QStringLiteral("，") + in.field + QStringLiteral("包含“") + in.condition + QStringLiteral("”");
     if (ok) {
         m_model->setLines(std::move(lines));
         m_count->setText(QStringLiteral("过滤出：") + QString::number(m_model->contractCount())
@@ -394,6 +412,29 @@ ContractChangeWindow *ContractQueryWindow::changeWindow() const
 void ContractQueryWindow::deleteSelected() { runBatch(BatchOperation::Delete); }
 void ContractQueryWindow::auditSelected() { runBatch(BatchOperation::Audit); }
 void ContractQueryWindow::unauditSelected() { runBatch(BatchOperation::Unaudit); }
+
+void ContractQueryWindow::printContract()
+{
+    const qint64 id = workingId();
+    if (id == 0 || m_filling || m_batching || !allowed(kPrintContract))
+        return;
+    PrintContract(this, id, kModule);
+}
+
+void ContractQueryWindow::saveContractPdf()
+{
+    const qint64 id = workingId();
+    if (id == 0 || m_filling || m_batching || !allowed(kSavePdf))
+        return;
+    SaveContractPdf(this, id, kModule);
+}
+
+void ContractQueryWindow::printList()
+{
+    if (m_filling || m_batching || !allowed(kPrintList))
+        return;
+    PrintContractList(this, *m_model, m_listFilter, kModule);
+}
 
 void ContractQueryWindow::report(int contracts, BatchOperation op, const BatchResult &result)
 {

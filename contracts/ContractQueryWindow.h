@@ -64,6 +64,10 @@ public:
     void deleteSelected();
     void auditSelected();
     void unauditSelected();
+    void printContract();
+    void saveContractPdf();
+    // 按钮_打印列表: the list as it shows, under the filter it was made with.
+    void printList();
 
     // Called by the change window after a save or a line deletion.
     void contractSaved(const SavedContract &saved);
@@ -100,6 +104,8 @@ private:
     QComboBox *m_filterField = nullptr, *m_findField = nullptr;
     QLineEdit *m_condition = nullptr, *m_findText = nullptr;
     QPushButton *m_filterButton = nullptr, *m_findButton = nullptr, *m_exportButton = nullptr;
+    QPushButton *m_printListButton = nullptr;
+    QString m_listFilter;   // the filter of the list shown, as printed above it
     QTableView *m_list = nullptr;
     ContractListModel *m_model = nullptr;
     QLabel *m_count = nullptr;

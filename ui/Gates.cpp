@@ -122,6 +122,15 @@ void ApplyPermissions()
         setEnabled(main, QStringLiteral("&R.系统日志"), g);
         setEnabled(kSystemConfig, QStringLiteral("组合框_日志数"), g);
     }
+    {
+        // Printing and saving as PDF, wherever a contract or the list is printed.
+        const bool g = HasPermission(QStringLiteral("打印"));
+        setEnabled(cq, QStringLiteral("&P.打印合同…"), g);
+        setEnabled(cq, QStringLiteral("&E.保存为PDF…"), g);
+        setEnabled(cq, QStringLiteral("按钮_打印列表"), g);
+        setEnabled(kContractChange, QStringLiteral("按钮_打印"), g);
+        setEnabled(kContractChange, QStringLiteral("按钮_保存PDF"), g);
+    }
     // Windows already open take their gates at once.
     if (QWidget *main = MainWindowWidget())
         applyTo(main, kMain);

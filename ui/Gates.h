@@ -18,6 +18,8 @@ inline const QString kSupplierQuery = QStringLiteral("供应商查询");
 inline const QString kContractEntry = QStringLiteral("合同录入");
 inline const QString kSupplierEntry = QStringLiteral("供应商录入");
 inline const QString kSystemConfig = QStringLiteral("系统配置");
+// The contract change/modify window (opened from the query window, not by key).
+inline const QString kContractChange = QStringLiteral("合同变更");
 
 void setEnabled(const QString &windowKey, const QString &control, bool enabled);
 void setVisible(const QString &windowKey, const QString &control, bool visible);

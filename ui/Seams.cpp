@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QProcess>
 #include <QQueue>
 
@@ -18,6 +20,10 @@ QStringList g_captions;
 
 bool g_launchRecording = false;
 QStringList g_started;
+
+bool g_printRecording = false;
+PrintPreview::Handler g_printHandler;
+QStringList g_printTitles;
 } // namespace
 
 namespace {
@@ -119,5 +125,40 @@ void startRecording()
 void stopRecording() { g_launchRecording = false; }
 QStringList &started() { return g_started; }
 } // namespace Launcher
+
+namespace PrintPreview {
+bool show(QWidget *owner, const Job &job)
+{
+    if (g_printRecording) {
+        g_printTitles << job.title;
+        return g_printHandler ? g_printHandler(job) : false;
+    }
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4),
+                                      job.landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
+                                      QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter));
+    printer.setDocName(job.title);
+    QPrintPreviewDialog dialog(&printer, owner);
+    dialog.setWindowTitle(job.title);
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
+                     [&job](QPrinter *p) { job.paint(*p); });
+    // The preview paints for itself too; the dialog is accepted only after
+    // its print button went through the printer dialog and the pages were
+    // sent, and rejected when it is closed.
+    return dialog.exec() == QDialog::Accepted;
+}
+void startRecording(Handler handler)
+{
+    g_printRecording = true;
+    g_printHandler = std::move(handler);
+    g_printTitles.clear();
+}
+void stopRecording()
+{
+    g_printRecording = false;
+    g_printHandler = {};
+}
+QStringList &titles() { return g_printTitles; }
+} // namespace PrintPreview
 
 } // namespace cg

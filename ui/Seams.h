@@ -10,7 +10,9 @@
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
+class QPagedPaintDevice;
 class QWidget;
 
 namespace cg {
@@ -72,6 +74,26 @@ bool start(const QString &program, const QStringList &arguments = {});
 void startRecording();
 void stopRecording();
 QStringList &started();
+}
+
+namespace PrintPreview {
+// Paints every page on the device it is given (a printer or a PDF writer).
+using Paint = std::function<void(QPagedPaintDevice &device)>;
+struct Job {
+    QString title;    // the preview window's title
+    bool landscape = false;
+    Paint paint;
+};
+// Shows the A4 print preview of the job; true only when the user printed
+// it (the preview's print button and the printer dialog accepted), false
+// when the preview was closed without printing.
+bool show(QWidget *owner, const Job &job);
+// Test mode: no preview is shown; each job is handed to the handler and its
+// answer returned (false, not printed, when there is no handler).
+using Handler = std::function<bool(const Job &job)>;
+void startRecording(Handler handler = {});
+void stopRecording();
+QStringList &titles();
 }
 
 } // namespace cg

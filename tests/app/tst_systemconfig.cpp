@@ -4,6 +4,7 @@
 #include "app/SystemConfigWindow.h"
 #include "data/Permissions.h"
 #include "ui/Gates.h"
+#include "ui/Printing.h"
 #include "support/TestEnv.h"
 
 #include <QComboBox>
@@ -115,6 +116,7 @@ private Q_SLOTS:
     void saveFailures();
     void pathBoxNamingFileIsCopied();
     void closeButtonLogsOnce();
+    void printTitleIsStoredOnSave();
 };
 
 void TstSystemConfig::adminSeesStoredValues()
@@ -430,6 +432,47 @@ void TstSystemConfig::closeButtonLogsOnce()
     QVERIFY(!w);
     QCOMPARE(fx.env.logTriples(), (QStringList{kOpened, kClosed}));
     QVERIFY(MessageSeam::shown().isEmpty());
+}
+
+void TstSystemConfig::printTitleIsStoredOnSave()
+{
+    Fixture fx(QStringLiteral("张三"));
+    fx.env.addUser(QStringLiteral("张三"), QStringLiteral("pw"), {});
+    ApplyPermissions();
+    const QString section = QStringLiteral("打印"), key = QStringLiteral("打印标题");
+    // Nothing stored: the box shows the program's title, which heads the pages.
+    QWidget *w = fx.open();
+    auto *title = child<QLineEdit>(w, QStringLiteral("编辑框_打印标题"));
+    QCOMPARE(title->text(), QStringLiteral("砚禾澄屿合同管理系统"));
+    QVERIFY(title->isEnabled());
+    QCOMPARE(child<QLabel>(w, QStringLiteral("标签6"))->buddy(), title);
+    title->setText(QStringLiteral("砚禾澄屿 采购部"));
+    QCOMPARE(fx.env.setting(section, key), QString());
+    button(w, QStringLiteral("按钮_保存"))->click();
+    QCOMPARE(fx.env.setting(section, key), QStringLiteral("砚禾澄屿 采购部"));
+    QCOMPARE(PrintSettings::title(), QStringLiteral("砚禾澄屿 采购部"));
+
+    // Reopened it shows what was stored; emptied, the program's title again.
+    w = fx.open();
+    title = child<QLineEdit>(w, QStringLiteral("编辑框_打印标题"));
+    QCOMPARE(title->text(), QStringLiteral("砚禾澄屿 采购部"));
+    title->clear();
+    button(w, QStringLiteral("按钮_保存"))->click();
+    QCOMPARE(fx.env.setting(section, key), QString());
+    QCOMPARE(PrintSettings::title(), QStringLiteral("砚禾澄屿合同管理系统"));
+    QCOMPARE(child<QLineEdit>(fx.open(), QStringLiteral("编辑框_打印标题"))->text(),
+             QStringLiteral("砚禾澄屿合同管理系统"));
+
+    // A save that fails stores no title either; closing stores nothing.
+    w = fx.open();
+    child<QLineEdit>(w, QStringLiteral("编辑框_打印标题"))->setText(QStringLiteral("新标题"));
+    QVERIFY(fx.env.db().execute(QStringLiteral("delete from ztb where 账套名=?"), {fx.accountSet()}));
+    button(w, QStringLiteral("按钮_保存"))->click();
+    expectLastMessage(QStringLiteral("保存失败！"), MsgIcon::Error, w);
+    w = fx.open();
+    child<QLineEdit>(w, QStringLiteral("编辑框_打印标题"))->setText(QStringLiteral("新标题"));
+    button(w, QStringLiteral("按钮_关闭"))->click();
+    QCOMPARE(PrintSettings::storedTitle(), QString());
 }
 
 QTEST_MAIN(TstSystemConfig)

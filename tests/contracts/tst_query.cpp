@@ -440,7 +440,7 @@ void TstQuery::selectionMenuAndGates()
     for (QAction *a : menu->actions())
         texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
     QCOMPARE(texts, QStringList({"&L.浏览附件", "&B.变 更", "-", "&X.修 改", "&D.删除整份合同", "-", "&H.审 核",
-                                 "&F.反 审"}));
+                                 "&F.反 审", "-", "&P.打印合同…", "&E.保存为PDF…"}));
     auto action = [menu](const QString &text) {
         for (QAction *a : menu->actions())
             if (a->objectName() == text)

@@ -74,6 +74,7 @@ TestEnv::TestEnv(bool connect)
     cg::FileDialogs::startRecording();
     cg::Launcher::startRecording();
     cg::ProcessExit::startRecording();
+    cg::PrintPreview::startRecording();
     cg::InstallLogFailureMessage();
     cg::HostInfo::setOverride(QStringLiteral("工作站-01"), QStringLiteral("192.168.1.20"));
     // A fixed day in another year than today's: whatever reads the real
@@ -121,6 +122,7 @@ TestEnv::~TestEnv()
     cg::FileDialogs::stopRecording();
     cg::Launcher::stopRecording();
     cg::ProcessExit::stopRecording();
+    cg::PrintPreview::stopRecording();
     cg::HostInfo::clearOverride();
     cg::Clock::setFixed(QDateTime());
     cg::Gates::clear();
