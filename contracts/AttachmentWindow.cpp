@@ -8,6 +8,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QPointer>
+#include <QPdfView>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -42,6 +43,7 @@ AttachmentWindow::AttachmentWindow(QWidget *owner, PendingAttachment &pending, c
     auto *shown = new QLabel(this);
     shown->setObjectName(QStringLiteral("标签_电子档"));
     m_pane = new PdfPane(this);
+    shown->setBuddy(m_pane->view());
     if (m_pending.changed()) {
         shown->setText(QStringLiteral("新选择的电子档（保存后生效）："));
         m_pane->setBytes(m_pending.bytes());
