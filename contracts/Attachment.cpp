@@ -1,6 +1,7 @@
 #include "contracts/Attachment.h"
 
 #include "data/Context.h"
+#include "ui/PdfPane.h"
 #include "ui/Seams.h"
 
 #include <QDir>
@@ -54,6 +55,8 @@ FileCheck readFile(const QString &path, QByteArray *bytes)
         return FileCheck::Unreadable;
     if (!data.left(1024).contains("%PDF-"))
         return FileCheck::NotPdf;
+    if (InspectPdf(data) == PdfContent::Damaged)
+        return FileCheck::Damaged;
     if (bytes)
         *bytes = data;
     return FileCheck::Accepted;
@@ -75,6 +78,9 @@ bool chooseFile(QWidget *owner, QByteArray *bytes)
         break;
     case FileCheck::Unreadable:
         ShowError(kUnreadable, owner);
+        break;
+    case FileCheck::Damaged:
+        ShowError(kDamaged, owner);
         break;
     }
     return false;

@@ -59,12 +59,14 @@ inline const QString kDialogCaption = QStringLiteral("选择合同PDF电子档")
 inline const QString kTooLarge = QStringLiteral("添加的PDF文件不能超过5MB，请将文件转换后再试！");
 inline const QString kNotPdf = QStringLiteral("只能添加PDF格式的电子档！");
 inline const QString kUnreadable = QStringLiteral("读取PDF文件失败！");
+inline const QString kDamaged = QStringLiteral("PDF文件已损坏，不能作为附件！");
 
-enum class FileCheck { Accepted, TooLarge, NotPdf, Unreadable };
+enum class FileCheck { Accepted, TooLarge, NotPdf, Unreadable, Damaged };
 
 // Reads a chosen file: at most kMaxAttachmentBytes, and a PDF (its header
-// "%PDF-" within the first 1024 bytes, as readers accept it). bytes receives
-// the whole file only when it is accepted.
+// "%PDF-" within the first 1024 bytes, as readers accept it) that loads. One
+// that asks for a password is accepted: it is whole, only not shown here.
+// bytes receives the whole file only when it is accepted.
 FileCheck readFile(const QString &path, QByteArray *bytes);
 
 // Shows the open dialog and reads the chosen file.

@@ -1,5 +1,6 @@
 #include "contracts/AttachmentWindow.h"
 
+#include "ui/PdfPane.h"
 #include "ui/Shell.h"
 #include "ui/Seams.h"
 
@@ -7,13 +8,11 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QPointer>
+#include <QPdfView>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 namespace cg {
-
-namespace {
-} // namespace
 
 AttachmentWindow::AttachmentWindow(QWidget *owner, PendingAttachment &pending, const ContractStore &store,
                                    const QString &number)
@@ -39,6 +38,23 @@ AttachmentWindow::AttachmentWindow(QWidget *owner, PendingAttachment &pending, c
     preview->setEnabled(stored);
     remove->setEnabled(stored);
 
+    // The copy the contract will have after its save: a file chosen in an
+    // earlier opening, none after a deletion, otherwise the stored one.
+    auto *shown = new QLabel(this);
+    shown->setObjectName(QStringLiteral("标签_电子档"));
+    m_pane = new PdfPane(this);
+    shown->setBuddy(m_pane->view());
+    if (m_pending.changed()) {
+        shown->setText(QStringLiteral("新选择的电子档（保存后生效）："));
+        m_pane->setBytes(m_pending.bytes());
+    } else if (m_pending.deleted()) {
+        shown->setText(QStringLiteral("已保存的电子档："));
+        m_pane->showNotice(QStringLiteral("电子档已删除，保存后生效。"));
+    } else {
+        shown->setText(QStringLiteral("已保存的电子档："));
+        m_pane->setBytes(stored ? m_store.attachment(m_number) : QByteArray());
+    }
+
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(preview);
     buttons->addWidget(change);
@@ -47,8 +63,9 @@ AttachmentWindow::AttachmentWindow(QWidget *owner, PendingAttachment &pending, c
     layout->addLayout(buttons);
     layout->addWidget(hint1);
     layout->addWidget(hint2);
-    layout->addStretch();
-    resize(346, 170);
+    layout->addWidget(shown);
+    layout->addWidget(m_pane, 1);
+    resize(640, 760);
 
     connect(preview, &QPushButton::clicked, this, [this] { previewStored(); });
     connect(change, &QPushButton::clicked, this, [this] { chooseReplacement(); });

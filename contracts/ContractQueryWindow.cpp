@@ -1,5 +1,6 @@
 #include "contracts/ContractQueryWindow.h"
 #include "ui/Shell.h"
+#include "contracts/AttachmentBrowseWindow.h"
 #include "contracts/ContractChangeWindow.h"
 #include "contracts/ContractRecord.h"
 #include "contracts/ContractSheet.h"
@@ -204,7 +205,7 @@ ContractQueryWindow::ContractQueryWindow(QWidget *owner)
         if (currentRow() >= 0)
             openModify();
     });
-    connect(m_preview, &QAction::triggered, this, [this] { previewAttachment(); });
+    connect(m_preview, &QAction::triggered, this, [this] { browseAttachment(); });
     connect(change, &QAction::triggered, this, [this] { openChange(); });
     connect(modify, &QAction::triggered, this, [this] { openModify(); });
     connect(remove, &QAction::triggered, this, [this] { deleteSelected(); });
@@ -352,6 +353,28 @@ void ContractQueryWindow::showMenu(const QPoint &pos)
     m_preview->setEnabled(q.hasAttachment(q.numberOf(id)));
     m_menu->popup(m_list->viewport()->mapToGlobal(pos));
 }
+
+void ContractQueryWindow::browseAttachment()
+{
+    const qint64 id = workingId();
+    if (id == 0)
+        return;
+    // One window follows the contract chosen last.
+    if (!m_browse) {
+        m_browse = new AttachmentBrowseWindow(MainWindowWidget(), [](qint64 lineId) {
+            if (const AttachmentPreview hook = attachmentPreview())
+                hook(lineId);
+            else
+                PreviewStoredAttachment(lineId);
+        });
+    }
+    m_browse->showContract(id);
+    m_browse->show();
+    m_browse->raise();
+    m_browse->activateWindow();
+}
+
+AttachmentBrowseWindow *ContractQueryWindow::browseWindow() const { return m_browse.data(); }
 
 void ContractQueryWindow::previewAttachment()
 {
@@ -557,6 +580,8 @@ void ContractQueryWindow::closeEvent(QCloseEvent *event)
         WriteLogEntry(QStringLiteral("结束"), QStringLiteral("关闭合同查询窗口"), kModule);
         w->close();
     }
+    if (m_browse)
+        m_browse->close();
     ChildWindow::closeEvent(event);
 }
 

@@ -22,6 +22,7 @@ class QTableView;
 
 namespace cg {
 
+class AttachmentBrowseWindow;
 class ContractChangeWindow;
 
 // What a successful change or modify hands back to the list.
@@ -57,7 +58,9 @@ public:
     // One entry per selected contract, bottom first.
     QVector<SelectedContract> selectedContracts() const;
 
-    // Menu actions.
+    // Menu actions. browseAttachment (&L.浏览附件) shows the attachment in a
+    // window of its own; previewAttachment opens it in the system viewer.
+    void browseAttachment();
     void previewAttachment();
     void openChange();
     void openModify();
@@ -77,6 +80,7 @@ public:
     QTableView *list() const { return m_list; }
     QMenu *popupMenu() const { return m_menu; }
     ContractChangeWindow *changeWindow() const;
+    AttachmentBrowseWindow *browseWindow() const;
 
     // Export of the list; 按钮_导出 does nothing while none is set.
     using ExportHandler = std::function<void(ContractQueryWindow *window)>;
@@ -112,6 +116,7 @@ private:
     QMenu *m_menu = nullptr;
     QAction *m_preview = nullptr;
     QPointer<ContractChangeWindow> m_change;
+    QPointer<AttachmentBrowseWindow> m_browse;
     bool m_filling = false;
     bool m_batching = false;
     bool m_closeWhenDone = false;

@@ -1,6 +1,8 @@
 // The attachment window of the change/modify window and the preview.
 #include "contracts/AttachmentWindow.h"
+#include "support/PdfFiles.h"
 #include "support/TestEnv.h"
+#include "ui/PdfPane.h"
 
 #include <QDir>
 #include <QFile>
@@ -62,7 +64,10 @@ class TstAttachment : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void buttonsFollowTheStoredAttachment();
+    void windowShowsTheCopyTheSaveWillKeep();
     void replacementIsCheckedAndKeptPending();
+    void damagedFilesAreRefused_data();
+    void damagedFilesAreRefused();
     void deletionIsConfirmedAndKeptPending();
     void previewShowsTheStoredCopy();
     void entryAsksBeforeReplacingAChoice();
@@ -89,6 +94,7 @@ void TstAttachment::buttonsFollowTheStoredAttachment()
 void TstAttachment::replacementIsCheckedAndKeptPending()
 {
     Fixture f(QVariant{});
+    QCOMPARE(f.w->findChild<PdfPane *>()->notice(), PdfPane::kNone);
     // Cancelled, then too large: the window stays, nothing is pending.
     button(f.w, "按钮_修改")->click();
     QVERIFY(f.w->isVisible());
@@ -100,14 +106,91 @@ void TstAttachment::replacementIsCheckedAndKeptPending()
     QVERIFY(f.w->isVisible());
     QVERIFY(!f.pending.changed());
 
-    FileDialogs::setNextPath(writeFile(f.env, QStringLiteral("new.pdf"), QByteArray("%PDF-1.7 new")));
+    // A file that asks for a password is whole: it is taken.
+    const QByteArray protectedPdf = cgtest::passwordProtectedPdf();
+    FileDialogs::setNextPath(writeFile(f.env, QStringLiteral("new.pdf"), protectedPdf));
     button(f.w, "按钮_修改")->click();
     QVERIFY(!f.w || !f.w->isVisible());
     QVERIFY(f.pending.changed());
-    QCOMPARE(f.pending.bytes(), QByteArray("%PDF-1.7 new"));
+    QCOMPARE(f.pending.bytes(), protectedPdf);
     // The stored copy is untouched until the caller saves.
     QCOMPARE(ContractStore(f.env.db(), QStringLiteral("htb1"), QString()).attachment(QStringLiteral("KQLM0007")),
              QByteArray());
+}
+
+void TstAttachment::windowShowsTheCopyTheSaveWillKeep()
+{
+    const QByteArray three = cgtest::pdfWithPages(3);
+    const auto caption = [](QWidget *w) { return w->findChild<QLabel *>(QStringLiteral("标签_电子档"))->text(); };
+    {
+        Fixture f(three);
+        auto *pane = f.w->findChild<PdfPane *>();
+        QVERIFY(pane);
+        QCOMPARE(pane->pageCount(), 3);
+        QCOMPARE(f.w->findChild<QLabel *>(QStringLiteral("标签_页码"))->text(), QStringLiteral("1 / 3"));
+        QCOMPARE(caption(f.w), QStringLiteral("已保存的电子档："));
+    }
+    {
+        // Opened again after a file was chosen: that file.
+        Fixture f(three);
+        f.pending.set(cgtest::pdfWithPages(2));
+        delete f.w.data();
+        f.w = CreateAttachmentWindow(nullptr, f.pending, ContractStore(f.env.db(), QStringLiteral("htb1"), QString()),
+                                     QStringLiteral("KQLM0007"));
+        QCOMPARE(f.w->findChild<PdfPane *>()->pageCount(), 2);
+        QCOMPARE(caption(f.w), QStringLiteral("新选择的电子档（保存后生效）："));
+        // After a deletion: none.
+        f.pending.markDeleted();
+        delete f.w.data();
+        f.w = CreateAttachmentWindow(nullptr, f.pending, ContractStore(f.env.db(), QStringLiteral("htb1"), QString()),
+                                     QStringLiteral("KQLM0007"));
+        QCOMPARE(f.w->findChild<PdfPane *>()->notice(), QStringLiteral("电子档已删除，保存后生效。"));
+        QCOMPARE(f.w->findChild<PdfPane *>()->pageCount(), 0);
+    }
+    // Stored copies that cannot be shown say why.
+    {
+        Fixture f(cgtest::passwordProtectedPdf());
+        QCOMPARE(f.w->findChild<PdfPane *>()->notice(), QStringLiteral("此PDF文件有密码保护，无法显示内容。"));
+        QVERIFY(button(f.w, "按钮_预览")->isEnabled());
+    }
+    {
+        Fixture f(QByteArray("%PDF-1.4 stored before files were checked"));
+        QCOMPARE(f.w->findChild<PdfPane *>()->notice(), QStringLiteral("PDF文件已损坏，无法显示内容。"));
+    }
+}
+
+void TstAttachment::damagedFilesAreRefused_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    const QByteArray whole = cgtest::pdfWithPages(2);
+    QTest::newRow("header then garbage") << QByteArray("%PDF-1.7\n") + QByteArray(4000, '\x9c');
+    QTest::newRow("truncated") << whole.left(whole.size() * 2 / 3);
+}
+
+// In the attachment window and in the entry window: the message, the window
+// stays, nothing pending changes and nothing is stored.
+void TstAttachment::damagedFilesAreRefused()
+{
+    QFETCH(QByteArray, bytes);
+    const QByteArray stored = cgtest::pdfWithPages(1);
+    Fixture f(stored);
+    FileDialogs::setNextPath(writeFile(f.env, QStringLiteral("damaged.pdf"), bytes));
+    button(f.w, "按钮_修改")->click();
+    QCOMPARE(cgtest::messageTexts(), QStringList{QStringLiteral("PDF文件已损坏，不能作为附件！")});
+    QCOMPARE(MessageSeam::shown().first().icon, MsgIcon::Error);
+    QVERIFY(f.w->isVisible());
+    QVERIFY(!f.pending.changed());
+    QVERIFY(f.pending.isEmpty());
+    QCOMPARE(ContractStore(f.env.db(), QStringLiteral("htb1"), QString()).attachment(QStringLiteral("KQLM0007")),
+             stored);
+
+    MessageSeam::clear();
+    PendingAttachment entry;
+    FileDialogs::setNextPath(writeFile(f.env, QStringLiteral("damaged.pdf"), bytes));
+    Attachments::chooseForEntry(nullptr, entry);
+    QCOMPARE(cgtest::messageTexts(), QStringList{QStringLiteral("PDF文件已损坏，不能作为附件！")});
+    QVERIFY(entry.isEmpty());
+    QVERIFY(!entry.changed());
 }
 
 void TstAttachment::deletionIsConfirmedAndKeptPending()
@@ -156,22 +239,23 @@ void TstAttachment::entryAsksBeforeReplacingAChoice()
 {
     cgtest::TestEnv env;
     PendingAttachment pending;
+    const QByteArray a = cgtest::pdfWithPages(1), b = cgtest::pdfWithPages(2);
     // Nothing chosen yet: no question.
-    FileDialogs::setNextPath(writeFile(env, QStringLiteral("a.pdf"), QByteArray("%PDF-a")));
+    FileDialogs::setNextPath(writeFile(env, QStringLiteral("a.pdf"), a));
     Attachments::chooseForEntry(nullptr, pending);
     QCOMPARE(MessageSeam::shown().size(), 0);
-    QCOMPARE(pending.bytes(), QByteArray("%PDF-a"));
+    QCOMPARE(pending.bytes(), a);
 
     // The question is a notice with Yes and No; only Yes goes on.
     for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
         MessageSeam::clear();
         MessageSeam::setNextAnswer(answer);
-        FileDialogs::setNextPath(writeFile(env, QStringLiteral("b.pdf"), QByteArray("%PDF-b")));
+        FileDialogs::setNextPath(writeFile(env, QStringLiteral("b.pdf"), b));
         Attachments::chooseForEntry(nullptr, pending);
         QCOMPARE(cgtest::messageTexts(), QStringList{QStringLiteral("你已经添加过电子档了，是否要修改！")});
         QCOMPARE(MessageSeam::shown().first().icon, MsgIcon::Information);
         QVERIFY(MessageSeam::shown().first().yesNo);
-        QCOMPARE(pending.bytes(), answer == QMessageBox::Yes ? QByteArray("%PDF-b") : QByteArray("%PDF-a"));
+        QCOMPARE(pending.bytes(), answer == QMessageBox::Yes ? b : a);
     }
 }
 

@@ -6,6 +6,7 @@
 #include "contracts/ContractQueryWindow.h"
 #include "masterdata/BasicData.h"
 #include "suppliers/SupplierNames.h"
+#include "support/PdfFiles.h"
 #include "support/TestEnv.h"
 #include "support/UserInput.h"
 
@@ -88,10 +89,10 @@ QStringList gridTexts(QWidget *w)
     return out;
 }
 
+// A PDF that loads, of exactly size bytes.
 QString writePdf(cgtest::TestEnv &env, const QString &name, qint64 size)
 {
-    QByteArray bytes("%PDF-1.4\n");
-    bytes.append(QByteArray(size - bytes.size(), 'p'));
+    const QByteArray bytes = cgtest::pdfOfSize(size);
     const QString path = env.folder() + QLatin1Char('/') + name;
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != size)
@@ -432,7 +433,7 @@ void TstContractEntry::failedSaveStoresNothingAndKeepsTheForm()
     Entry e;
     const int saved = ContractEntryWindow::savedCount();
     e.fill({QStringLiteral("螺丝"), QStringLiteral("坏零件")});
-    e.attach(writePdf(e.env, QStringLiteral("a.pdf"), 100));
+    e.attach(writePdf(e.env, QStringLiteral("a.pdf"), 1000));
     QVERIFY(e.env.db().execute(trigger));
     const QStringList cells = gridTexts(e.w);
     const QStringList logBefore = e.env.logTriples();
@@ -446,7 +447,7 @@ void TstContractEntry::failedSaveStoresNothingAndKeepsTheForm()
     QCOMPARE(edit(e.w, "编辑框_合同编号")->text(), QStringLiteral("KQLM0001"));
     QCOMPARE(box(e.w, "组合框_供应商")->currentText(), QStringLiteral("华东机电有限公司"));
     QCOMPARE(gridTexts(e.w), cells);
-    QCOMPARE(e.pending().bytes().size(), 100);
+    QCOMPARE(e.pending().bytes().size(), 1000);
     QCOMPARE(child<QTreeWidget>(e.w, "超级列表框_合同录入")->topLevelItemCount(), 0);
     QCOMPARE(ContractEntryWindow::savedCount(), saved);
 }
@@ -511,19 +512,19 @@ void TstContractEntry::attachmentChoice()
     QCOMPARE(m.icon, MsgIcon::Error);
     QVERIFY(e.pending().isEmpty());
 
-    e.attach(writePdf(e.env, QStringLiteral("first.pdf"), 20));
-    QCOMPARE(e.pending().bytes().size(), 20);
+    e.attach(writePdf(e.env, QStringLiteral("first.pdf"), 2000));
+    QCOMPARE(e.pending().bytes().size(), 2000);
     // A chosen file is replaced only after a Yes, and not by one too large.
-    e.attach(writePdf(e.env, QStringLiteral("second.pdf"), 10));
+    e.attach(writePdf(e.env, QStringLiteral("second.pdf"), 1000));
     QCOMPARE(e.onlyMessage().text, QStringLiteral("你已经添加过电子档了，是否要修改！"));
     QCOMPARE(FileDialogs::captions().size(), 2);
-    QCOMPARE(e.pending().bytes().size(), 20);
+    QCOMPARE(e.pending().bytes().size(), 2000);
     MessageSeam::setNextAnswer(QMessageBox::Yes);
     child<QPushButton>(e.w, "按钮_附件")->click();
-    QCOMPARE(e.pending().bytes().size(), 10);
+    QCOMPARE(e.pending().bytes().size(), 1000);
     MessageSeam::setNextAnswer(QMessageBox::Yes);
     e.attach(over);
-    QCOMPARE(e.pending().bytes().size(), 10);
+    QCOMPARE(e.pending().bytes().size(), 1000);
 }
 
 void TstContractEntry::productGridMenu()
@@ -665,10 +666,10 @@ void TstContractEntry::closeLogsAndCounterSurvives()
     Windows::registerFactory(WindowKey::Navigation, [](QWidget *owner) { return new NavigationWindow(owner); });
     QWidget *navigation = Windows::open(WindowKey::Navigation);
     e.fill({QStringLiteral("螺丝")});
-    e.attach(writePdf(e.env, QStringLiteral("a.pdf"), 64));
+    e.attach(writePdf(e.env, QStringLiteral("a.pdf"), 640));
     clickSave(e.w);
     const int count = ContractEntryWindow::savedCount();
-    e.attach(writePdf(e.env, QStringLiteral("b.pdf"), 64));
+    e.attach(writePdf(e.env, QStringLiteral("b.pdf"), 640));
     const int logged = e.env.logTriples().size();
     child<QPushButton>(e.w, "按钮_关闭")->click();
     QCOMPARE(e.env.logTriples().mid(logged),

@@ -1,12 +1,15 @@
 // The contract query: filter statements, grouping into head and
 // continuation rows, and the query window.
+#include "contracts/AttachmentBrowseWindow.h"
 #include "contracts/ContractChangeWindow.h"
 #include "contracts/ContractQuery.h"
 #include "contracts/ContractQueryWindow.h"
 #include "contracts/ResultPrompt.h"
+#include "support/PdfFiles.h"
 #include "support/TestEnv.h"
 #include "support/UserInput.h"
 #include "ui/Gates.h"
+#include "ui/PdfPane.h"
 #include "ui/Shell.h"
 
 #include <QAction>
@@ -123,6 +126,7 @@ private Q_SLOTS:
     void enterInFilterAndFindControls();
     void selectionMenuAndGates();
     void previewAndModifyRefusal();
+    void browseWindowShowsTheStoredPdf();
     void doubleClickNeedsTheModifyRight_data();
     void doubleClickNeedsTheModifyRight();
     void everyWayIntoAGatedActionAsksItsGate();
@@ -505,6 +509,75 @@ void TstQuery::previewAndModifyRefusal()
     QCOMPARE(cgtest::messageTexts(), QStringList({"不能直接修改已审核的数据，请反审核后再修改！"}));
     QCOMPARE(MessageSeam::shown().at(0).icon, MsgIcon::Information);
     QVERIFY(!w->changeWindow());
+}
+
+// "&L.浏览附件" shows the contract's PDF inside the program without writing
+// a file; its button opens the system viewer as the preview did.
+void TstQuery::browseWindowShowsTheStoredPdf()
+{
+    Env env;
+    const qint64 a1 = addLine(env, QStringLiteral("BA"), QStringLiteral("甲"));
+    const qint64 a2 = addLine(env, QStringLiteral("BA"), QStringLiteral("乙"));
+    const qint64 b1 = addLine(env, QStringLiteral("BB"), QStringLiteral("丙"));
+    const QByteArray three = cgtest::pdfWithPages(3);
+    setAttachment(env, a1, three);
+    setAttachment(env, b1, cgtest::passwordProtectedPdf());
+
+    ContractQueryWindow *w = openQueryWindow();
+    QPointer<ContractQueryWindow> guard(w);
+    w->filter();
+    QCOMPARE(shown(w->model()), QStringList({"BB|丙|" + id(b1), "BA|乙|" + id(a2), "|甲|" + id(a2)}));
+    QMenu *menu = w->popupMenu();
+    QAction *browse = nullptr;
+    for (QAction *a : menu->actions())
+        if (a->objectName() == QStringLiteral("&L.浏览附件"))
+            browse = a;
+    QVERIFY(browse);
+    const auto browseRow = [&](int row) {
+        selectRows(w, {row});
+        emit w->list()->customContextMenuRequested(QPoint(5, 5));
+        QVERIFY(browse->isEnabled());
+        browse->trigger();
+        menu->hide();
+    };
+    // The continuation row shows its contract's copy, stored on its first line.
+    browseRow(2);
+    QPointer<QWidget> window;
+    for (QWidget *top : QApplication::topLevelWidgets())
+        if (top->objectName() == QStringLiteral("浏览附件窗口") && top->isVisible())
+            window = top;
+    QVERIFY(window);
+    QCOMPARE(window.data(), static_cast<QWidget *>(w->browseWindow()));
+    QCOMPARE(window->windowTitle(), QStringLiteral("砚禾澄屿合同管理系统--浏览附件"));
+    QCOMPARE(child<QLabel>(window, QStringLiteral("标签_合同编号"))->text(), QStringLiteral("合同编号：BA"));
+    QCOMPARE(child<QLabel>(window, QStringLiteral("标签_页码"))->text(), QStringLiteral("1 / 3"));
+    child<QPushButton>(window, QStringLiteral("按钮_下一页"))->click();
+    QCOMPARE(child<QLabel>(window, QStringLiteral("标签_页码"))->text(), QStringLiteral("2 / 3"));
+    QVERIFY(!QFile::exists(env.workFolder() + QStringLiteral("合同PDF预览.pdf")));
+    QVERIFY(Launcher::started().isEmpty());
+
+    // The system viewer, one click away.
+    QPushButton *open = child<QPushButton>(window, QStringLiteral("按钮_系统打开"));
+    QCOMPARE(open->text(), QStringLiteral("用系统程序打开"));
+    open->click();
+    const QString path = env.workFolder() + QStringLiteral("合同PDF预览.pdf");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), three);
+    QCOMPARE(Launcher::started(), QStringList({"xdg-open " + path}));
+
+    // The same window follows the next contract chosen; a protected copy says so.
+    browseRow(0);
+    QCOMPARE(static_cast<QWidget *>(w->browseWindow()), window.data());
+    QCOMPARE(child<QLabel>(window, QStringLiteral("标签_合同编号"))->text(), QStringLiteral("合同编号：BB"));
+    QCOMPARE(window->findChild<PdfPane *>()->notice(), QStringLiteral("此PDF文件有密码保护，无法显示内容。"));
+    QVERIFY(open->isEnabled());
+
+    // It closes with the query window; both are logged.
+    w->close();
+    QTRY_VERIFY(!window);
+    QCOMPARE(env.logTriples(), QStringList({"开始|打开合同查询窗口|合同查询", "操作|查询合同|合同查询",
+                                            "开始|打开浏览附件窗口|合同查询", "结束|关闭浏览附件窗口|合同查询"}));
 }
 
 // A real double-click on the list row.
