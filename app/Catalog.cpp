@@ -14,6 +14,7 @@
 #include "logview/SystemLogWindow.h"
 #include "masterdata/AccountSetWindow.h"
 #include "masterdata/BasicDataWindow.h"
+#include "spend/SpendOverviewWindow.h"
 #include "suppliers/SupplierEntryWindow.h"
 #include "suppliers/SupplierQueryWindow.h"
 #include "users/UserManagementWindow.h"
@@ -34,6 +35,7 @@ void RegisterWindows()
     Windows::registerFactory(WindowKey::ContractEntry, CreateContractEntryWindow);
     Windows::registerFactory(WindowKey::ContractQuery, CreateContractQueryWindow);
     Windows::registerFactory(WindowKey::SystemLog, CreateSystemLogWindow);
+    Windows::registerFactory(WindowKey::SpendOverview, CreateSpendOverviewWindow);
     InstallBackupSession();
     ContractQueryWindow::setExportHandler([](ContractQueryWindow *window) { ExportContractList(window); });
 

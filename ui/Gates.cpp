@@ -95,6 +95,7 @@ void ApplyPermissions()
     both(QStringLiteral("修改"), QStringLiteral("&X.修 改"), QStringLiteral("&X.修 改"));
     both(QStringLiteral("删除"), QStringLiteral("&D.删除整份合同"), QStringLiteral("&D.删 除"));
     both(QStringLiteral("导出"), QStringLiteral("按钮_导出"), QStringLiteral("按钮_导出"));
+    setEnabled(WindowKey::SpendOverview, QStringLiteral("按钮_导出"), HasPermission(QStringLiteral("导出")));
     {
         const bool g = HasPermission(QStringLiteral("导入"));
         setEnabled(kContractEntry, QStringLiteral("按钮_导入"), g);
