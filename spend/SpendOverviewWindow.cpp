@@ -261,9 +261,13 @@ bool SpendOverviewWindow::exportTable()
     if (m_exporting || !Gates::isOpen(WindowKey::SpendOverview, kExportButton))
         return false;
     m_exporting = true;
-    const bool ok = ExportList(this, tableTitles(), Sheet::RowSource::fromRows(tableRows()));
+    const QList<QStringList> rows = tableRows();
+    const bool ok = ExportList(this, tableTitles(), Sheet::RowSource::fromRows(rows));
     m_exporting = false;
-    WriteLogEntry(QStringLiteral("操作"), ok ? QStringLiteral("导出合同金额统计成功") : QStringLiteral("导出合同金额统计失败"),
+    const QString n = QString::number(rows.size());
+    WriteLogEntry(QStringLiteral("操作"),
+                  ok ? QStringLiteral("成功导出合同金额统计，共导出：") + n + QStringLiteral("行")
+                     : QStringLiteral("导出合同金额统计失败，共失败：") + n + QStringLiteral("行"),
                   kModule);
     return ok;
 }
