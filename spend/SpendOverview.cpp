@@ -5,7 +5,6 @@
 #include "data/SqlDialect.h"
 
 #include <QHash>
-#include <QSet>
 
 #include <algorithm>
 #include <optional>
@@ -101,7 +100,7 @@ SpendOverview::Outcome SpendOverview::compute(const QDate &from, const QDate &to
     // expression; the stored texts are what the range means.
     const QString date = m_db.backend() == Backend::Sqlite ? QStringLiteral("+制单日期") : QStringLiteral("制单日期");
     const QString sql = QStringLiteral("select 合同编号,制单日期,供应商,申请部门,单据状态,合同金额,剩余尾款 from ") + m_table
-        + QStringLiteral(" where ") + date + QStringLiteral(">=? and ") + date + QStringLiteral("<=? order by id");
+        + QStringLiteral(" where ") + date + QStringLiteral(">=? and ") + date + QStringLiteral("<=? order by 合同编号,id");
     RowCursor rows(m_db);
     if (!rows.open(sql, {from.toString(Qt::ISODate), to.toString(Qt::ISODate)})) {
         m_error = rows.lastError();
@@ -112,15 +111,15 @@ SpendOverview::Outcome SpendOverview::compute(const QDate &from, const QDate &to
     Groups months, suppliers, departments, states;
     states[AuditState::Audited];
     states[AuditState::NotAudited];
-    QSet<QString> seen;
-    QString number, text;
+    QString number, previous, text;
+    bool first = true;
     while (rows.next()) {
         number.clear();
         rows.appendText(Number, number);
-        const qsizetype before = seen.size();
-        seen.insert(number);
-        if (seen.size() == before)
-            continue;   // a further line of a contract already counted
+        if (!first && number == previous)
+            continue;   // a further line of the contract just counted
+        first = false;
+        std::swap(number, previous);
 
         text.clear();
         rows.appendText(Amount, text);
@@ -130,12 +129,18 @@ SpendOverview::Outcome SpendOverview::compute(const QDate &from, const QDate &to
         const Value remaining = DecimalSum::read(text);
 
         count(f.total, amount, remaining);
+        // Each label is read into the one buffer, which is copied only for
+        // a label not seen before.
         text.clear();
         rows.appendText(Date, text);
-        count(months[text.left(7)], amount, remaining);
-        count(suppliers[rows.text(Supplier)], amount, remaining);
-        count(departments[rows.text(Department)], amount, remaining);
-        count(states[rows.text(State)], amount, remaining);
+        text.truncate(7);
+        count(months[text], amount, remaining);
+        for (const auto &[column, groups] : {std::pair{Supplier, &suppliers}, std::pair{Department, &departments},
+                                             std::pair{State, &states}}) {
+            text.clear();
+            rows.appendText(column, text);
+            count((*groups)[text], amount, remaining);
+        }
     }
     if (rows.failed()) {
         m_error = rows.lastError();

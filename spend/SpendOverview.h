@@ -55,7 +55,8 @@ public:
     // table: the account set's 引用合同表.
     SpendOverview(DbConnection &db, const QString &table);
 
-    // One statement over the lines of the range, in id order, read once.
+    // One statement over the lines of the range, ordered by number and id
+    // (the number's index), read once: a contract's lines come together.
     Outcome compute(const QDate &from, const QDate &to, SpendFigures *figures) const;
     QString lastError() const { return m_error; }
 
