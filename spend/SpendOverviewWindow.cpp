@@ -120,8 +120,9 @@ SpendOverviewWindow::SpendOverviewWindow(QWidget *owner)
     auto *split = new QSplitter(Qt::Horizontal, this);
     split->addWidget(m_chart);
     split->addWidget(m_table);
-    split->setStretchFactor(0, 3);
-    split->setStretchFactor(1, 2);
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 1);
+    split->setSizes({560, 540});
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addLayout(sums);
