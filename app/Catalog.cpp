@@ -16,6 +16,7 @@
 #include "masterdata/BasicDataWindow.h"
 #include "reports/ExpiryReminderWindow.h"
 #include "reports/NumberGapWindow.h"
+#include "spend/SpendOverviewWindow.h"
 #include "suppliers/SupplierEntryWindow.h"
 #include "suppliers/SupplierQueryWindow.h"
 #include "users/UserManagementWindow.h"
@@ -38,6 +39,7 @@ void RegisterWindows()
     Windows::registerFactory(WindowKey::SystemLog, CreateSystemLogWindow);
     Windows::registerFactory(WindowKey::ExpiryReminders, CreateExpiryReminderWindow);
     Windows::registerFactory(WindowKey::NumberGaps, CreateNumberGapWindow);
+    Windows::registerFactory(WindowKey::SpendOverview, CreateSpendOverviewWindow);
     InstallBackupSession();
     ContractQueryWindow::setExportHandler([](ContractQueryWindow *window) { ExportContractList(window); });
 

@@ -64,6 +64,7 @@ struct Amount {
     bool overflow = false;      // beyond what atof reads as a finite number
     std::vector<quint8> digits; // least significant first
     int decimals = 0;
+    int end = 0;                // where atof stops reading; 0 when it read no number
 };
 
 // Amounts beyond a double's range count as infinite, as atof reads them;
@@ -105,15 +106,19 @@ Amount readAmount(const QString &text)
     if (!any)
         return {};
     qint64 exponent = 0;
+    a.end = i;
     if (i < n && (text[i] == u'e' || text[i] == u'E')) {
         int j = i + 1;
         bool minus = false;
         if (j < n && (text[j] == u'+' || text[j] == u'-'))
             minus = text[j++] == u'-';
+        const int first = j;
         for (; digit(j); ++j)
             exponent = qMin<qint64>(exponent * 10 + (text[j].unicode() - u'0'), 1000000);
         if (minus)
             exponent = -exponent;
+        if (j > first)
+            a.end = j;   // an "e" without digits is not part of the number
     }
     // value = mostFirst × 10^(exponent − fraction)
     std::vector<quint8> digits(mostFirst.rbegin(), mostFirst.rend());
@@ -155,24 +160,32 @@ Amount readAmount(const QString &text)
     return a;
 }
 
-int compareMagnitude(const std::vector<quint8> &a, const std::vector<quint8> &b)
+// Magnitudes are digit vectors, least significant first, without leading
+// zeros; b·10^shift is b moved shift places to the left.
+
+int compareMagnitude(const std::vector<quint8> &a, const std::vector<quint8> &b, size_t shift = 0)
 {
-    if (a.size() != b.size())
-        return a.size() < b.size() ? -1 : 1;
-    for (size_t k = a.size(); k-- > 0;)
-        if (a[k] != b[k])
-            return a[k] < b[k] ? -1 : 1;
+    const size_t bSize = b.empty() ? 0 : b.size() + shift;
+    if (a.size() != bSize)
+        return a.size() < bSize ? -1 : 1;
+    for (size_t k = a.size(); k-- > 0;) {
+        const quint8 bk = k >= shift ? b[k - shift] : 0;
+        if (a[k] != bk)
+            return a[k] < bk ? -1 : 1;
+    }
     return 0;
 }
 
-// a += b, both magnitudes.
-void addMagnitude(std::vector<quint8> &a, const std::vector<quint8> &b)
+// a += b·10^shift.
+void addMagnitude(std::vector<quint8> &a, const std::vector<quint8> &b, size_t shift = 0)
 {
-    if (a.size() < b.size())
-        a.resize(b.size(), 0);
+    if (b.empty())
+        return;
+    if (a.size() < b.size() + shift)
+        a.resize(b.size() + shift, 0);
     int carry = 0;
-    for (size_t k = 0; k < a.size(); ++k) {
-        const int sum = a[k] + (k < b.size() ? b[k] : 0) + carry;
+    for (size_t k = shift; k < a.size() && (carry || k < b.size() + shift); ++k) {
+        const int sum = a[k] + (k - shift < b.size() ? b[k - shift] : 0) + carry;
         a[k] = quint8(sum % 10);
         carry = sum / 10;
     }
@@ -180,16 +193,69 @@ void addMagnitude(std::vector<quint8> &a, const std::vector<quint8> &b)
         a.push_back(quint8(carry));
 }
 
-// a −= b, with a ≥ b.
-void subtractMagnitude(std::vector<quint8> &a, const std::vector<quint8> &b)
+// a −= b·10^shift, with a ≥ b·10^shift.
+void subtractMagnitude(std::vector<quint8> &a, const std::vector<quint8> &b, size_t shift = 0)
 {
     int borrow = 0;
-    for (size_t k = 0; k < a.size(); ++k) {
-        int d = a[k] - (k < b.size() ? b[k] : 0) - borrow;
+    for (size_t k = shift; k < a.size() && (borrow || k < b.size() + shift); ++k) {
+        int d = a[k] - (k - shift < b.size() ? b[k - shift] : 0) - borrow;
         borrow = d < 0;
         a[k] = quint8(d < 0 ? d + 10 : d);
     }
     trimLeadingZeros(a);
+}
+
+// sum += (negative ? −1 : 1) × digits / 10^decimals, exactly; the sum keeps
+// as many decimals as the most precise value added.
+void addSigned(bool &sumNegative, std::vector<quint8> &sum, int &sumDecimals, bool negative,
+               const std::vector<quint8> &digits, int decimals)
+{
+    if (digits.empty())
+        return;
+    if (decimals > sumDecimals) {
+        if (!sum.empty())
+            sum.insert(sum.begin(), size_t(decimals - sumDecimals), 0);
+        sumDecimals = decimals;
+    }
+    const size_t shift = size_t(sumDecimals - decimals);
+    if (sum.empty() || negative == sumNegative) {
+        if (sum.empty())
+            sumNegative = negative;
+        addMagnitude(sum, digits, shift);
+    } else if (compareMagnitude(sum, digits, shift) >= 0) {
+        subtractMagnitude(sum, digits, shift);
+    } else {
+        std::vector<quint8> larger(shift, 0);
+        larger.insert(larger.end(), digits.begin(), digits.end());
+        subtractMagnitude(larger, sum);
+        sum = std::move(larger);
+        sumNegative = negative;
+    }
+}
+
+// Written out in full: integer part, then the decimals without their
+// trailing zeros; zero has no sign.
+QString decimalText(bool negative, const std::vector<quint8> &sum, int sumDecimals)
+{
+    const size_t decimals = size_t(sumDecimals);
+    if (sum.empty())
+        return QStringLiteral("0");
+    size_t low = 0;
+    while (low < decimals && low < sum.size() && sum[low] == 0)
+        ++low;
+    QString out;
+    if (negative)
+        out += u'-';
+    if (sum.size() <= decimals)
+        out += u'0';
+    for (size_t k = sum.size(); k-- > decimals;)
+        out += QChar(u'0' + sum[k]);
+    if (low < decimals) {
+        out += u'.';
+        for (size_t k = decimals; k-- > low;)
+            out += QChar(u'0' + (k < sum.size() ? sum[k] : 0));
+    }
+    return out;
 }
 
 } // namespace
@@ -204,11 +270,9 @@ QString RemainingBalance(const QString &total, const QString &first, const QStri
 
     // Infinite amounts: what printf shows for atof's result.
     bool plusInfinity = false, minusInfinity = false;
-    int decimals = 0;
     for (const Amount &a : parts) {
         if (a.overflow)
             (a.negative ? minusInfinity : plusInfinity) = true;
-        decimals = qMax(decimals, a.decimals);
     }
     if (plusInfinity && minusInfinity)
         return QStringLiteral("nan");
@@ -217,46 +281,48 @@ QString RemainingBalance(const QString &total, const QString &first, const QStri
 
     bool negative = false;
     std::vector<quint8> sum;
-    for (Amount &a : parts) {
-        std::vector<quint8> d = std::move(a.digits);
-        if (!d.empty())
-            d.insert(d.begin(), size_t(decimals - a.decimals), 0);
-        if (d.empty())
-            continue;
-        if (sum.empty() || a.negative == negative) {
-            if (sum.empty())
-                negative = a.negative;
-            addMagnitude(sum, d);
-        } else if (compareMagnitude(sum, d) >= 0) {
-            subtractMagnitude(sum, d);
-        } else {
-            subtractMagnitude(d, sum);
-            sum = std::move(d);
-            negative = a.negative;
-        }
-    }
-
-    // Written out in full: integer part, then the decimals without their
-    // trailing zeros; zero has no sign.
-    size_t low = 0;
-    while (low < size_t(decimals) && low < sum.size() && sum[low] == 0)
-        ++low;
-    if (sum.empty())
-        return QStringLiteral("0");
-    QString out;
-    if (negative)
-        out += u'-';
-    if (sum.size() <= size_t(decimals))
-        out += u'0';
-    for (size_t k = sum.size(); k-- > size_t(decimals);)
-        out += QChar(u'0' + sum[k]);
-    if (low < size_t(decimals)) {
-        out += u'.';
-        for (size_t k = size_t(decimals); k-- > low;)
-            out += QChar(u'0' + (k < sum.size() ? sum[k] : 0));
-    }
-    return out;
+    int decimals = 0;
+    for (const Amount &a : parts)
+        addSigned(negative, sum, decimals, a.negative, a.digits, a.decimals);
+    return decimalText(negative, sum, decimals);
 }
+
+std::optional<DecimalSum> DecimalSum::read(const QString &text)
+{
+    Amount a = readAmount(text);
+    if (a.end == 0 || a.overflow)
+        return std::nullopt;
+    for (int i = a.end; i < text.size(); ++i)
+        if (!blank(text[i]))
+            return std::nullopt;
+    DecimalSum value;
+    value.m_negative = a.negative && !a.digits.empty();
+    value.m_digits = std::move(a.digits);
+    value.m_decimals = a.decimals;
+    return value;
+}
+
+void DecimalSum::add(const DecimalSum &other)
+{
+    addSigned(m_negative, m_digits, m_decimals, other.m_negative, other.m_digits, other.m_decimals);
+}
+
+int DecimalSum::compare(const DecimalSum &a, const DecimalSum &b)
+{
+    const int sa = a.isZero() ? 0 : (a.m_negative ? -1 : 1);
+    const int sb = b.isZero() ? 0 : (b.m_negative ? -1 : 1);
+    if (sa != sb || sa == 0)
+        return sa < sb ? -1 : (sa > sb ? 1 : 0);
+    // Same sign: the magnitudes at the same number of decimals.
+    const int c = a.m_decimals >= b.m_decimals
+        ? compareMagnitude(a.m_digits, b.m_digits, size_t(a.m_decimals - b.m_decimals))
+        : -compareMagnitude(b.m_digits, a.m_digits, size_t(b.m_decimals - a.m_decimals));
+    return sa > 0 ? c : -c;
+}
+
+QString DecimalSum::text() const { return decimalText(m_negative, m_digits, m_decimals); }
+
+double DecimalSum::toDouble() const { return text().toDouble(); }
 
 ContractStore::ContractStore(DbConnection &db, const QString &table, const QString &accountSet)
     : m_db(db), m_table(plainIdentifier(table) ? table : QString()), m_set(accountSet)

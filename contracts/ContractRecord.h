@@ -8,6 +8,8 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <optional>
+#include <vector>
 
 namespace cg {
 class DbConnection;
@@ -57,6 +59,33 @@ QString LineSubNumber(const QString &number, int line);
 // beyond a double's range gives "inf", "-inf" or "nan" as atof would.
 QString RemainingBalance(const QString &total, const QString &first, const QString &second,
                          const QString &third, const QString &fourth);
+
+// An exact decimal sum of amounts read as RemainingBalance reads them, for
+// totals over many contracts: no rounding however many are added.
+class DecimalSum {
+public:
+    DecimalSum() = default;
+    // The amount when the whole text is one (blanks around it aside) and
+    // finite: "1500", "-2.5", " 1e3 ". Nothing for a text that is no number
+    // or only begins with one ("", "abc", "1,000", "12元"): atof would read
+    // those as 0 or as their first digits, and a total would silently
+    // leave out what the user meant.
+    static std::optional<DecimalSum> read(const QString &text);
+
+    void add(const DecimalSum &other);
+    bool isZero() const { return m_digits.empty(); }
+    // −1, 0 or 1 as a is less than, equal to or greater than b.
+    static int compare(const DecimalSum &a, const DecimalSum &b);
+    // Written as RemainingBalance writes its result ("1234.5", "-200", "0").
+    QString text() const;
+    // For drawing only; the text is the figure.
+    double toDouble() const;
+
+private:
+    bool m_negative = false;
+    std::vector<quint8> m_digits;   // magnitude, least significant digit first
+    int m_decimals = 0;             // how many of the digits are decimals
+};
 
 // Numbering and the contract table of one account set.
 class ContractStore {

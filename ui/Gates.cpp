@@ -96,6 +96,7 @@ void ApplyPermissions()
     both(QStringLiteral("删除"), QStringLiteral("&D.删除整份合同"), QStringLiteral("&D.删 除"));
     both(QStringLiteral("导出"), QStringLiteral("按钮_导出"), QStringLiteral("按钮_导出"));
     setEnabled(WindowKey::NumberGaps, QStringLiteral("按钮_导出"), HasPermission(QStringLiteral("导出")));
+    setEnabled(WindowKey::SpendOverview, QStringLiteral("按钮_导出"), HasPermission(QStringLiteral("导出")));
     {
         const bool g = HasPermission(QStringLiteral("导入"));
         setEnabled(kContractEntry, QStringLiteral("按钮_导入"), g);
@@ -135,7 +136,7 @@ void ApplyPermissions()
     if (QWidget *main = MainWindowWidget())
         applyTo(main, kMain);
     for (const QString &key : {kNavigation, kContractQuery, kSupplierQuery, kContractEntry, kSupplierEntry, kSystemConfig,
-                               WindowKey::NumberGaps})
+                               WindowKey::NumberGaps, WindowKey::SpendOverview})
         applyTo(Windows::find(key), key);
 }
 

@@ -78,6 +78,8 @@ void TstMainWindow::menuTree()
     QCOMPARE(users->parentWidget(), f.main);
     f.main->menuAction(QStringLiteral("&T.帐套管理"))->trigger();
     QVERIFY(Windows::find(WindowKey::AccountSets));
+    f.main->menuAction(QStringLiteral("&S.合同金额统计…"))->trigger();
+    QVERIFY(Windows::find(WindowKey::SpendOverview));
     // Entries of windows not built yet do nothing.
     f.main->menuAction(QStringLiteral("&H.合同查询"))->trigger();
     QCOMPARE(cgtest::messageTexts(), QStringList());

@@ -54,6 +54,8 @@ private Q_SLOTS:
     void numberExistsAsTheServerCompares();
     void remainingBalance_data();
     void remainingBalance();
+    void decimalSum_data();
+    void decimalSum();
     void attachmentOnTheFirstRowOnly();
     void attachmentFileChecks();
 };
@@ -196,6 +198,46 @@ void TstContractRecord::remainingBalance()
     QFETCH(QStringList, amounts);
     QFETCH(QString, rest);
     QCOMPARE(RemainingBalance(amounts[0], amounts[1], amounts[2], amounts[3], amounts[4]), rest);
+}
+
+void TstContractRecord::decimalSum_data()
+{
+    // Amounts added in order; "?" marks those that are no number.
+    QTest::addColumn<QStringList>("amounts");
+    QTest::addColumn<QString>("sum");
+    QTest::addColumn<QString>("refused");
+    QTest::newRow("binary would drift") << QStringList{"0.1", "0.2", "0.3", "-0.6"} << "0" << "";
+    QTest::newRow("more decimals later") << QStringList{"10", "0.005", "2.5", "-12.5"} << "0.005" << "";
+    QTest::newRow("sign changes") << QStringList{"3", "-10.25", "7.25", "-1"} << "-1" << "";
+    QTest::newRow("carry through") << QStringList{"99999999999999999999.99", "0.01"} << "100000000000000000000" << "";
+    QTest::newRow("forms atof takes whole") << QStringList{" 1e3 ", "+.5", "5.", "-0", "2E-2"} << "1005.52" << "";
+    QTest::newRow("no number or only a start") << QStringList{"", " ", "abc", "1,000", "12元", "1e400", "-", "inf", "7"}
+                                           << "7" << "0,1,2,3,4,5,6,7";
+}
+
+void TstContractRecord::decimalSum()
+{
+    QFETCH(QStringList, amounts);
+    QFETCH(QString, sum);
+    QFETCH(QString, refused);
+    DecimalSum total;
+    QStringList notRead;
+    for (int k = 0; k < amounts.size(); ++k) {
+        const std::optional<DecimalSum> v = DecimalSum::read(amounts[k]);
+        if (v)
+            total.add(*v);
+        else
+            notRead << QString::number(k);
+    }
+    QCOMPARE(total.text(), sum);
+    QCOMPARE(notRead.join(u','), refused);
+    // Ordering across signs and decimals, as the top of a list needs it.
+    const auto value = [](const char *t) { return *DecimalSum::read(QString::fromLatin1(t)); };
+    QCOMPARE(DecimalSum::compare(value("10.5"), value("9.75")), 1);
+    QCOMPARE(DecimalSum::compare(value("-10.5"), value("-9.75")), -1);
+    QCOMPARE(DecimalSum::compare(value("2.50"), value("2.5")), 0);
+    QCOMPARE(DecimalSum::compare(value("0"), value("-0.001")), 1);
+    QCOMPARE(DecimalSum::compare(value("0.0001"), value("1")), -1);
 }
 
 void TstContractRecord::attachmentOnTheFirstRowOnly()
