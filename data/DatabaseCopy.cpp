@@ -102,8 +102,13 @@ QString selectAll(Backend backend, const QString &table, const QList<ColumnDef> 
 QVariant boundValue(const ColumnDef &c, const QVariant &v)
 {
     switch (c.kind) {
-    case ColumnDef::Text:
-        return v.isNull() ? QVariant(QMetaType::fromType<QString>()) : QVariant(v.toString());
+    case ColumnDef::Text: {
+        if (v.isNull())
+            return QVariant(QMetaType::fromType<QString>());
+        // The drivers bind a null QString as NULL: an empty text stays a text.
+        const QString s = v.toString();
+        return QVariant(s.isNull() ? QString(QLatin1String("")) : s);
+    }
     case ColumnDef::Integer:
         return v.isNull() ? QVariant(QMetaType::fromType<qlonglong>()) : QVariant(v.toLongLong());
     case ColumnDef::Date:
@@ -113,7 +118,12 @@ QVariant boundValue(const ColumnDef &c, const QVariant &v)
             return v;
         return QVariant(QDate::fromString(v.toString(), QStringLiteral("yyyy-MM-dd")));
     case ColumnDef::Binary:
-        return v.isNull() ? QVariant(QMetaType::fromType<QByteArray>()) : QVariant(v.toByteArray());
+        if (v.isNull())
+            return QVariant(QMetaType::fromType<QByteArray>());
+        // SQLite hands out an empty attachment as a null QByteArray, which
+        // the drivers would bind as NULL.
+        const QByteArray b = v.toByteArray();
+        return QVariant(b.isNull() ? QByteArray("", 0) : b);
     }
     return v;
 }
@@ -212,7 +222,8 @@ QList<ColumnDef> ProgramTableColumns(const QString &table)
 
 QString CopyProblem::text() const
 {
-    const QString where = QStringLiteral("%1 表 id %2 的 %3").arg(table, rowId, column);
+    const QString where = byPosition ? QStringLiteral("%1 表第 %2 行的 %3").arg(table, rowId, column)
+                                     : QStringLiteral("%1 表 id %2 的 %3").arg(table, rowId, column);
     switch (kind) {
     case TooLong:
         return where + QStringLiteral("：长度 %1，服务器只允许 %2").arg(length).arg(limit);
@@ -359,7 +370,7 @@ QList<CopyProblem> DatabaseCopy::precheck()
                 const QVariant v = q.value(i);
                 if (v.isNull())
                     continue;
-                CopyProblem p{table, rowId, c.name};
+                CopyProblem p{table, rowId, !withId, c.name};
                 if (c.kind == ColumnDef::Text) {
                     const QString s = v.toString();
                     const int length = serverLength(target, s);

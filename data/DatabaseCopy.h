@@ -50,11 +50,12 @@ struct CopyProblem {
     enum Kind { TooLong, NotADate, NotANumber, NulCharacter };
     QString table;
     QString rowId;   // the id, or the row's position (1-based) in tables without one
+    bool byPosition = false;
     QString column;
     Kind kind = TooLong;
     int length = 0;   // the value's length in the target's units
     int limit = 0;    // what the column allows
-    // "htb1 表 id 5 的 产品：长度 201，服务器只允许 200"
+    // "htb1 表 id 5 的 产品：长度 201，服务器只允许 200", "ztb 表第 2 行的 日志数：…"
     QString text() const;
 };
 
