@@ -14,6 +14,8 @@
 #include "logview/SystemLogWindow.h"
 #include "masterdata/AccountSetWindow.h"
 #include "masterdata/BasicDataWindow.h"
+#include "promotion/PromotionWindow.h"
+#include "app/Startup.h"
 #include "suppliers/SupplierEntryWindow.h"
 #include "suppliers/SupplierQueryWindow.h"
 #include "users/UserManagementWindow.h"
@@ -35,6 +37,8 @@ void RegisterWindows()
     Windows::registerFactory(WindowKey::ContractQuery, CreateContractQueryWindow);
     Windows::registerFactory(WindowKey::SystemLog, CreateSystemLogWindow);
     InstallBackupSession();
+    Windows::registerFactory(kPromotionWindowKey, CreatePromotionWindow);
+    SetPromotionHooks({LeaveSession, SaveConnectionSettings, ReturnToLogin});
     ContractQueryWindow::setExportHandler([](ContractQueryWindow *window) { ExportContractList(window); });
 
     // The change/modify window edits its attachment in the attachment window
