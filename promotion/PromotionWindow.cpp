@@ -117,7 +117,7 @@ PromotionWindow::PromotionWindow(QWidget *owner)
     layout->addWidget(frame);
     layout->addWidget(m_state);
     layout->addLayout(buttons);
-    resize(520, 300);
+    resize(560, 360);
 
     connect(m_start, &QPushButton::clicked, this, &PromotionWindow::start);
     connect(m_cancel, &QPushButton::clicked, this, &PromotionWindow::cancel);
