@@ -138,7 +138,7 @@ private:
     DbConnection &m_target;
     Progress m_progress;
     const std::atomic_bool *m_cancel = nullptr;
-    int m_rowsPerStatement = 200;
+    int m_rowsPerStatement = 500;
     int m_rowsPerUnit = 5000;
     QString m_message;
     QList<CopyProblem> m_problems;
