@@ -17,6 +17,8 @@
 #include "reports/ExpiryReminderWindow.h"
 #include "reports/NumberGapWindow.h"
 #include "spend/SpendOverviewWindow.h"
+#include "promotion/PromotionWindow.h"
+#include "app/Startup.h"
 #include "suppliers/SupplierEntryWindow.h"
 #include "suppliers/SupplierQueryWindow.h"
 #include "users/UserManagementWindow.h"
@@ -41,6 +43,8 @@ void RegisterWindows()
     Windows::registerFactory(WindowKey::NumberGaps, CreateNumberGapWindow);
     Windows::registerFactory(WindowKey::SpendOverview, CreateSpendOverviewWindow);
     InstallBackupSession();
+    Windows::registerFactory(kPromotionWindowKey, CreatePromotionWindow);
+    SetPromotionHooks({LeaveSession, SaveConnectionSettings, ReturnToLogin});
     ContractQueryWindow::setExportHandler([](ContractQueryWindow *window) { ExportContractList(window); });
 
     // The change/modify window edits its attachment in the attachment window

@@ -6,6 +6,7 @@
 #include "app/Startup.h"
 #include "backup/FileSystemInfo.h"
 #include "data/Context.h"
+#include "data/DatabaseCopy.h"
 #include "data/Schema.h"
 
 #include <QCloseEvent>
@@ -127,7 +128,18 @@ void ConnectionWindow::connectNow()
     // database that refuses them only answers more slowly.
     if (ok && !Schema::ensureIndexes(db, Schema::contractTables(db)))
         qCWarning(lcDb, "indexes could not be created");
+    // A copy that was never verified is no database to work on.
+    const bool unfinishedCopy = ok && db.tableExists(QLatin1String(kIncompleteCopyTable));
     unsetCursor();
+    if (unfinishedCopy) {
+        db.close();
+        ShowMessage(QStringLiteral("这个数据库是一次没有完成的迁移，不能使用！请在原来的工作站上重新迁移，或连接其他数据库。"),
+                    QString(), MsgIcon::Error, this);
+        if (!isVisible())
+            CentreOnScreen(this);
+        show();
+        return;
+    }
     if (!ok) {
         db.close();
         ShowMessage(QStringLiteral("连接数据库失败，请与管理员联系！"), QString(), MsgIcon::Error, this);

@@ -5,6 +5,7 @@
 #include "ui/Shell.h"
 #include "app/Tools.h"
 #include "backup/BackupWindow.h"
+#include "promotion/PromotionWindow.h"
 #include "data/Context.h"
 #include "data/OperationLog.h"
 #include "data/Permissions.h"
@@ -114,6 +115,15 @@ void MainWindow::buildMenus()
         else
             ShowError(QStringLiteral("只有管理员才能备份和恢复数据！"), this);
     });
+    // Only the embedded database has somewhere to move to.
+    QAction *promote = add(system, QStringLiteral("&M.迁移到共享服务器…"), [this] {
+        if (Ctx().login.isAdmin())
+            Windows::open(kPromotionWindowKey);
+        else
+            ShowError(QStringLiteral("只有管理员才能把数据迁移到共享服务器！"), this);
+    });
+    connect(system, &QMenu::aboutToShow, promote,
+            [promote] { promote->setVisible(Ctx().db().backend() == Backend::Sqlite); });
     system->addSeparator();
     add(system, QStringLiteral("&X.退出程序"), [] { ShutDownApplication(); });
 
@@ -256,6 +266,8 @@ void MainWindow::showAfterLogin()
     const LoginContext &lc = Ctx().login;
     setStatusPanelText(1, lc.userName);
     setStatusPanelText(3, lc.accountSetName);
+    if (QAction *promote = menuAction(QStringLiteral("&M.迁移到共享服务器…")))
+        promote->setVisible(Ctx().db().backend() == Backend::Sqlite);
     showMaximized();
 }
 

@@ -8,9 +8,15 @@
 //   cgsys-initdb --postgresql HOST[:PORT] --database NAME --login USER --password PASS
 //                                      (PostgreSQL; the database must exist,
 //                                       in UTF8, owned by or writable for USER)
+//   cgsys-initdb --copy-from FILE --postgresql … | --server …
+//                                      (moves the embedded database FILE to
+//                                       the server: checked, copied with its
+//                                       ids and verified; exit status 0 only
+//                                       when every table is verified)
 //   cgsys-initdb --print-script        (the same as T-SQL, for SQL Server tools;
 //                                       UTF-8 with a byte-order mark, as
 //                                       data/sql/setup.sql holds it)
+#include "data/DatabaseCopy.h"
 #include "data/Db.h"
 #include "data/Schema.h"
 #include "data/Version.h"
@@ -18,9 +24,59 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDate>
+#include <QFileInfo>
 #include <cstdio>
 
 using namespace cg;
+
+namespace {
+
+// --copy-from: the embedded database file onto the server just opened.
+int copyDatabase(const QString &file, DbConnection &target)
+{
+    if (target.backend() == Backend::Sqlite) {
+        std::fputs("--copy-from needs a server: --postgresql or --server\n", stderr);
+        return 2;
+    }
+    if (!QFileInfo(file).isFile()) {
+        std::fprintf(stderr, "no such file: %s\n", qPrintable(file));
+        return 2;
+    }
+    DbConnection source(QStringLiteral("initdb-source"));
+    if (!source.openSqlite(file)) {
+        std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(file), qPrintable(source.lastError()));
+        return 1;
+    }
+    DatabaseCopy copy(source, target);
+    QString started, finished;
+    copy.setProgress([&](const QString &step, const QString &table, qint64 tableDone, qint64 tableTotal, qint64, qint64) {
+        if (table.isEmpty() || step != QStringLiteral("复制"))
+            return;
+        if (table != started)
+            std::printf("copying %s\n", qPrintable(table));
+        started = table;
+        if (tableDone == tableTotal && finished != table)
+            std::printf("copied %s: %lld rows\n", qPrintable(table), qlonglong(tableDone));
+        if (tableDone == tableTotal)
+            finished = table;
+        std::fflush(stdout);
+    });
+    const DatabaseCopy::Outcome outcome = copy.run(QDate::currentDate().year());
+    for (const CopyProblem &p : copy.problems())
+        std::fprintf(stderr, "%s\n", qPrintable(p.text()));
+    if (outcome != DatabaseCopy::Outcome::Verified) {
+        std::fprintf(stderr, "not copied: %s\n", qPrintable(copy.message()));
+        return 1;
+    }
+    for (const TableCopy &t : copy.tables())
+        std::printf("verified %s: %lld rows, digest %s\n", qPrintable(t.table), qlonglong(t.rows),
+                    qPrintable(t.targetDigest));
+    std::printf("verified: %lld tables, %lld rows, digest %s\n", qlonglong(copy.tables().size()),
+                qlonglong(copy.totalRows()), qPrintable(copy.digest()));
+    return 0;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -43,7 +99,10 @@ int main(int argc, char *argv[])
     QCommandLineOption login(QStringLiteral("login"), QStringLiteral("Server login."), QStringLiteral("user"));
     QCommandLineOption password(QStringLiteral("password"), QStringLiteral("Its password."), QStringLiteral("password"));
     QCommandLineOption script(QStringLiteral("print-script"), QStringLiteral("Print the T-SQL setup script."));
-    parser.addOptions({sqlite, server, postgresql, database, login, password, script});
+    QCommandLineOption copyFrom(QStringLiteral("copy-from"),
+                                QStringLiteral("Copy the embedded database file to the server and verify the copy."),
+                                QStringLiteral("file"));
+    parser.addOptions({sqlite, server, postgresql, database, login, password, script, copyFrom});
     parser.process(app);
 
     if (parser.isSet(script)) {
@@ -70,8 +129,8 @@ int main(int argc, char *argv[])
         }
         opened = db.openPostgreSql(host, port, parser.value(database), parser.value(login), parser.value(password));
     } else {
-        std::fputs("Give --sqlite FILE, or --server or --postgresql with --database, --login and --password, "
-                   "or --print-script.\n",
+        std::fputs("Give --sqlite FILE, or --server or --postgresql with --database, --login and --password "
+                   "(and --copy-from FILE to move an embedded database there), or --print-script.\n",
                    stderr);
         return 2;
     }
@@ -79,6 +138,8 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "cannot connect: %s\n", qPrintable(db.lastError()));
         return 1;
     }
+    if (parser.isSet(copyFrom))
+        return copyDatabase(parser.value(copyFrom), db);
     if (!Schema::initialise(db, QDate::currentDate().year())) {
         std::fprintf(stderr, "setup failed: %s\n", qPrintable(db.lastError()));
         return 1;

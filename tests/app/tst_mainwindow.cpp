@@ -60,7 +60,8 @@ void TstMainWindow::menuTree()
     }
     const QStringList expected = {
         QStringLiteral("&M.系统管理"), QStringLiteral("  &S.系统配置"), QStringLiteral("  &U.用户管理"),
-        QStringLiteral("  &T.帐套管理"), QStringLiteral("  &B.数据备份…"), QStringLiteral("  --"), QStringLiteral("  &X.退出程序"),
+        QStringLiteral("  &T.帐套管理"), QStringLiteral("  &B.数据备份…"), QStringLiteral("  &M.迁移到共享服务器…"), QStringLiteral("  --"),
+        QStringLiteral("  &X.退出程序"),
         QStringLiteral("&C.基础信息"), QStringLiteral("  &D.导航窗口"), QStringLiteral("  --"),
         QStringLiteral("  &G.基础资料录入"), QStringLiteral("  &C.供应商录入"), QStringLiteral("  &T.合同录入"),
         QStringLiteral("  --"), QStringLiteral("  &H.合同查询"), QStringLiteral("  &S.供应商查询"),
