@@ -1,6 +1,7 @@
 // Contract numbering, the balance arithmetic and the stored attachment.
 #include "contracts/Attachment.h"
 #include "contracts/ContractRecord.h"
+#include "support/PdfFiles.h"
 #include "support/TestEnv.h"
 
 #include <QFile>
@@ -35,12 +36,6 @@ QString writeFile(const QString &path, const QByteArray &bytes)
     return path;
 }
 
-QByteArray pdfOfSize(qint64 size)
-{
-    QByteArray bytes("%PDF-1.4\n");
-    bytes.append(QByteArray(size - bytes.size(), 'x'));
-    return bytes;
-}
 
 } // namespace
 
@@ -272,11 +267,11 @@ void TstContractRecord::attachmentFileChecks()
     cgtest::TestEnv env;
     const QString dir = env.folder() + QLatin1Char('/');
     QByteArray bytes;
-    const QString limit = writeFile(dir + QStringLiteral("limit.pdf"), pdfOfSize(kMaxAttachmentBytes));
+    const QString limit = writeFile(dir + QStringLiteral("limit.pdf"), cgtest::pdfOfSize(kMaxAttachmentBytes));
     QCOMPARE(Attachments::readFile(limit, &bytes), Attachments::FileCheck::Accepted);
     QCOMPARE(bytes.size(), kMaxAttachmentBytes);
     bytes.clear();
-    const QString over = writeFile(dir + QStringLiteral("over.pdf"), pdfOfSize(kMaxAttachmentBytes + 1));
+    const QString over = writeFile(dir + QStringLiteral("over.pdf"), cgtest::pdfOfSize(kMaxAttachmentBytes + 1));
     QCOMPARE(Attachments::readFile(over, &bytes), Attachments::FileCheck::TooLarge);
     QVERIFY(bytes.isEmpty());
     const QString text = writeFile(dir + QStringLiteral("note.pdf"), QByteArray("just text"));
