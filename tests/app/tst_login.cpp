@@ -1,7 +1,9 @@
 // The login window driven through its controls against a real database.
 #include "app/Catalog.h"
 #include "app/LoginWindow.h"
+#include "data/Context.h"
 #include "app/MainWindow.h"
+#include "contracts/ContractRecord.h"
 #include "ui/Shell.h"
 #include "data/Permissions.h"
 #include "data/Schema.h"
@@ -12,6 +14,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableView>
 #include <QToolButton>
 #include <QtTest>
 
@@ -29,6 +32,7 @@ private Q_SLOTS:
     void missingContractTableEndsTheProgram();
     void passwordIsComparedThroughItsDigest();
     void gatesOfAnOrdinaryUser();
+    void expiringContractsAreShownAfterLogin();
 };
 
 namespace {
@@ -283,6 +287,47 @@ void TstLogin::gatesOfAnOrdinaryUser()
     f.main->menuAction(QStringLiteral("&T.帐套管理"))->trigger();
     QCOMPARE(cgtest::messageTexts(), QStringList{QStringLiteral("你没有账套修改权限，醒醒吧那是不可能的！")});
     QCOMPARE(MessageSeam::shown()[0].icon, MsgIcon::Error);
+}
+
+void TstLogin::expiringContractsAreShownAfterLogin()
+{
+    Fixture f;
+    // One contract runs out in five days; the other in three months.
+    QList<ContractRow> rows;
+    const QDate today = Clock::now().date();
+    for (const auto &[number, expiry] : {std::pair{QStringLiteral("KQLM0001"), today.addDays(5)},
+                                         std::pair{QStringLiteral("KQLM0002"), today.addMonths(3)}}) {
+        ContractRow r;
+        r.state = AuditState::Audited;
+        r.number = number;
+        r.subNumber = LineSubNumber(number, 1);
+        r.requester = QStringLiteral("张三");
+        r.department = QStringLiteral("采购部");
+        r.buyer = QStringLiteral("李四");
+        r.quantity = QStringLiteral("1");
+        r.unit = QStringLiteral("台");
+        r.paymentTerms = QStringLiteral("现金");
+        r.taxRate = QStringLiteral("6%");
+        r.first = r.second = r.third = r.fourth = QStringLiteral("0");
+        r.supplier = QStringLiteral("华东机电");
+        r.product = QStringLiteral("水泵");
+        r.documentDate = r.effectiveDate = today.toString(Qt::ISODate);
+        r.expiryDate = expiry.toString(Qt::ISODate);
+        r.amount = r.remaining = QStringLiteral("100");
+        rows << r;
+    }
+    QVERIFY(ContractStore(f.env.db(), QStringLiteral("htb1"), yearSet()).insertRows(rows));
+    LoginWindow *w = f.open();
+    combo(w, "组合框_用户名")->setEditText(QStringLiteral("admin"));
+    edit(w, "编辑框_密码")->setText(QStringLiteral("123456"));
+    clickLogin(w);
+    QCOMPARE(cgtest::messageTexts(), QStringList());
+    QWidget *reminders = Windows::find(WindowKey::ExpiryReminders);
+    QVERIFY(reminders && reminders->isVisible());
+    const QAbstractItemModel *list = reminders->findChild<QTableView *>(QStringLiteral("超级列表框_到期提醒"))->model();
+    QCOMPARE(list->rowCount(), 1);
+    QCOMPARE(list->index(0, 0).data().toString(), QStringLiteral("KQLM0001"));
+    QCOMPARE(list->index(0, 3).data().toString(), QStringLiteral("5"));
 }
 
 QTEST_MAIN(TstLogin)
