@@ -577,6 +577,12 @@ void ContractQueryWindow::closeEvent(QCloseEvent *event)
         return;
     }
     if (ContractChangeWindow *w = changeWindow()) {
+        // The change window goes with this one: its unsaved edits only when
+        // the user agrees.
+        if (!w->confirmDiscard()) {
+            event->ignore();
+            return;
+        }
         WriteLogEntry(QStringLiteral("结束"), QStringLiteral("关闭合同查询窗口"), kModule);
         w->close();
     }

@@ -585,6 +585,12 @@ void TstChange::requiredFieldsAndClosing()
     QVERIFY(c && c->isVisible());
     QCOMPARE(child<QLineEdit>(c, QStringLiteral("编辑框_合同编号"))->text(), QString());
     QCOMPARE(logSince(env, logBefore), QStringList());
+    // Closing the query window asks the same; No keeps both windows.
+    MessageSeam::clear();
+    QVERIFY(!w->close());
+    QCOMPARE(cgtest::messageTexts(), QStringList({"合同修改窗口中的修改还没有保存，是否放弃这些修改？"}));
+    QVERIFY(w->isVisible() && c && c->isVisible());
+    QCOMPARE(logSince(env, logBefore), QStringList());
 
     // Yes: the new window replaces the open one, which logs its closing.
     MessageSeam::setNextAnswer(QMessageBox::Yes);
