@@ -244,7 +244,9 @@ void SpendOverviewWindow::showChart(const QList<SpendGroup> &groups, Grouping gr
     auto *categoryAxis = new QBarCategoryAxis;
     categoryAxis->append(categories);
     auto *valueAxis = new QValueAxis;
-    valueAxis->setRange(low, high > low ? high : low + 1);
+    // Whole yuan on the axis: a span of a few yuan (or none, with nothing
+    // counted) would repeat the same rounded label on every tick.
+    valueAxis->setRange(low, qMax(high, low + 5));
     valueAxis->setLabelFormat(QStringLiteral("%.0f"));
     valueAxis->applyNiceNumbers();
     chart->addAxis(categoryAxis, across ? Qt::AlignLeft : Qt::AlignBottom);
