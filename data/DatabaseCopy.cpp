@@ -729,15 +729,23 @@ PGconn *pgConnection(const QSqlDatabase &db)
     return *static_cast<PGconn *const *>(handle.constData());
 }
 
-// The server's message without its CONTEXT lines: for COPY they quote the
-// row the server could not take.
+// The connection's message, without the server's "ERROR:" prefix.
 QString pgMessage(const char *text)
 {
     QString message = QString::fromUtf8(text).trimmed();
-    const qsizetype context = message.indexOf(QLatin1String("\nCONTEXT:"));
-    if (context >= 0)
-        message.truncate(context);
-    return message.trimmed();
+    if (message.startsWith(QLatin1String("ERROR:")))
+        message = message.mid(6).trimmed();
+    return message;
+}
+
+// A result's message: the primary text only. The detail and context of a
+// COPY quote the row the server refused.
+QString pgMessage(const PGresult *r, PGconn *conn)
+{
+    const char *primary = r ? PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+    if (primary && *primary)
+        return QString::fromUtf8(primary).trimmed();
+    return pgMessage(r && *PQresultErrorMessage(r) ? PQresultErrorMessage(r) : PQerrorMessage(conn));
 }
 
 // COPY … FROM STDIN in text format: a line per row, the values split by
@@ -762,7 +770,7 @@ public:
         PGresult *r = PQexec(m_conn, m_sql.constData());
         const bool ok = PQresultStatus(r) == PGRES_COPY_IN;
         if (!ok)
-            error(pgMessage(r ? PQresultErrorMessage(r) : PQerrorMessage(m_conn)));
+            error(pgMessage(r, m_conn));
         PQclear(r);
         if (!ok) {
             drain();
@@ -870,7 +878,7 @@ private:
         while (PGresult *r = PQgetResult(m_conn)) {
             const ExecStatusType status = PQresultStatus(r);
             if (status != PGRES_COMMAND_OK) {
-                ok = error(pgMessage(PQresultErrorMessage(r)));
+                ok = error(pgMessage(r, m_conn));
                 // A COPY still waiting for data cannot end otherwise.
                 if (status == PGRES_COPY_IN)
                     PQputCopyEnd(m_conn, "copy abandoned");
