@@ -11,10 +11,12 @@
 //      earlier attempt (it still carries the incomplete marker) is cleaned;
 //   3. prepare: the marker table first, then the tables through
 //      Schema::initialise, emptied of its first rows;
-//   4. copy: every row with its id, in batches, one unit of work per batch;
-//      the identities continue after the highest id afterwards;
-//   5. verify: row count and a digest of every value, in id order, read back
-//      from each side; only then the marker goes.
+//   4. copy: every row with its id, in batches, one unit of work per batch
+//      (PostgreSQL through COPY, SQL Server through multi-row inserts); the
+//      identities continue after the highest id afterwards;
+//   5. verify: row count and a digest of every value, in id order: the
+//      source's taken from the values as they were read for the copy, the
+//      target's read back from the server; only then the marker goes.
 // The source is read in one read transaction, so the copy is one moment of it.
 
 #include "data/SqlDialect.h"
@@ -85,8 +87,8 @@ public:
                                         qint64 tableTotal, qint64 done, qint64 total)>;
     void setProgress(Progress progress) { m_progress = std::move(progress); }
     void setCancelFlag(const std::atomic_bool *cancel) { m_cancel = cancel; }
-    // Rows per INSERT statement (capped by the server's limit on values) and
-    // rows per unit of work.
+    // Rows per INSERT statement (capped by the server's limit on values; SQL
+    // Server only) and rows per unit of work.
     void setBatchRows(int rowsPerStatement, int rowsPerUnit);
 
     // Runs every step. year: the year of the account set cgsys-initdb makes

@@ -8,7 +8,7 @@ PKGS=(cmake g++ make pkg-config
       qt6-base-dev qt6-5compat-dev qt6-pdf-dev qt6-charts-dev libqt6opengl6-dev libqt6sql6-sqlite libqt6sql6-odbc libqt6sql6-psql
       postgresql python3 python3-openpyxl
       qt6-translations-l10n libgl-dev libxkbcommon-dev libx11-dev libxcb1-dev
-      libquazip1-qt6-dev libexpat1-dev libxlsxwriter-dev libsqlite3-dev
+      libquazip1-qt6-dev libexpat1-dev libxlsxwriter-dev libsqlite3-dev libpq-dev libssl-dev
       fonts-wqy-microhei
       tdsodbc unixodbc unixodbc-dev
       xvfb xauth

@@ -29,6 +29,15 @@ const QStringList kHostile = {
     QStringLiteral("N'abc'; drop table htb1 --"),
     QStringLiteral("制表\t换行\r\n结束"),
     QStringLiteral("表情😀符号"),
+    // What COPY's text format takes for its own: NULL, the end of the data,
+    // escapes, separators at either end of a value.
+    QStringLiteral("\\N"),
+    QStringLiteral("\\."),
+    QStringLiteral("第一行\n\\.\n第三行"),
+    QStringLiteral("\t前导制表"),
+    QStringLiteral("尾部换行\n"),
+    QStringLiteral("回车\r"),
+    QStringLiteral("\\x4142 \\t \\\\ \\"),
 };
 
 // 200 characters, one of them outside the BMP: PostgreSQL counts it once.
@@ -120,7 +129,16 @@ void fill(Source &s, int lines, int attachments, int attachmentBytes)
         QVERIFY(q.exec());
         QCOMPARE(q.numRowsAffected(), 1);
     }
-    // An empty attachment is not the same as none.
+    // An empty attachment is not the same as none; every byte value, the
+    // text format's separators and backslash among them, arrives as it was.
+    QByteArray everyByte;
+    for (int round = 0; round < 3; ++round)
+        for (int b = 0; b < 256; ++b)
+            everyByte += char(round == 1 ? 255 - b : b);
+    q.addBindValue(everyByte);
+    q.addBindValue(2);
+    QVERIFY(q.exec());
+    QCOMPARE(q.numRowsAffected(), 1);
     QVERIFY(q.exec(QStringLiteral("update htb2 set 附件=x'' where id=1")));
     QVERIFY(q.exec(QStringLiteral("delete from htb7 where id > (select max(id) - 2 from htb7)")));
     QVERIFY(d.commit());
@@ -202,6 +220,7 @@ private Q_SLOTS:
     void copiesEveryValueAndIdsContinue();
     void killedCopyIsTakenUpAgain();
     void refusesTargetWithData();
+    void serverRefusalFailsTheCopy();
     void precheckNamesWhatDoesNotFit_data();
     void precheckNamesWhatDoesNotFit();
     void sqlServerStatements();
@@ -366,6 +385,41 @@ void TstDatabaseCopy::refusesTargetWithData()
     QCOMPARE(countOn(target, QStringLiteral("select count(*) from gysb")), 1);
     QCOMPARE(countOn(target, QStringLiteral("select count(*) from ztb")), 2);
     QVERIFY(!target.tableExists(QLatin1String(kIncompleteCopyTable)));
+}
+
+void TstDatabaseCopy::serverRefusalFailsTheCopy()
+{
+    Source s;
+    fill(s, 3000, 0, 0);
+    cgtest::ScratchServer server;
+    DbConnection target(QStringLiteral("copy-target"));
+    QVERIFY(server.open(target));
+    DbConnection other(QStringLiteral("copy-other"));
+    QVERIFY(server.open(other));
+    DatabaseCopy copy(s.db, target);
+    copy.setBatchRows(100, 500);
+    // Once htb1 is on the server, htb7 no longer takes a text its first
+    // line has: the server refuses rows the precheck let through.
+    bool constrained = false;
+    copy.setProgress([&](const QString &step, const QString &table, qint64, qint64, qint64, qint64) {
+        if (!constrained && step == QStringLiteral("复制") && table == QLatin1String("htb1"))
+            constrained = other.execute(
+                QStringLiteral("alter table htb7 add constraint 申请人检查 check (申请人 not like '%折扣%')"));
+    });
+    QCOMPARE(copy.run(2035), DatabaseCopy::Outcome::Failed);
+    QVERIFY(constrained);
+    QVERIFY2(copy.message().startsWith(QStringLiteral("写入 htb7 表失败：")), qPrintable(copy.message()));
+    QVERIFY2(copy.message().contains(QStringLiteral("申请人检查")), qPrintable(copy.message()));
+    // The refused row's values stay out of the message.
+    QVERIFY2(!copy.message().contains(QStringLiteral("100%_折扣%")), qPrintable(copy.message()));
+    QVERIFY(target.tableExists(QLatin1String(kIncompleteCopyTable)));
+    // The unit is rolled back and the connection works on: the next run
+    // cleans the half copy away and copies everything.
+    QCOMPARE(countOn(target, QStringLiteral("select count(*) from htb7")), 0);
+    QCOMPARE(countOn(target, QStringLiteral("select count(*) from htb1")), 1000);
+    copy.setProgress({});
+    QVERIFY2(copy.run(2035) == DatabaseCopy::Outcome::Verified, qPrintable(copy.message()));
+    compareTable(s.db, target, QStringLiteral("htb7"), true);
 }
 
 void TstDatabaseCopy::precheckNamesWhatDoesNotFit_data()
