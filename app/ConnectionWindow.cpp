@@ -1,5 +1,6 @@
 #include "app/ConnectionWindow.h"
 #include "app/LoginWindow.h"
+#include "ui/ConnectionFields.h"
 #include "ui/Keys.h"
 #include "ui/Seams.h"
 #include "ui/Shell.h"
@@ -22,35 +23,18 @@ ConnectionWindow::ConnectionWindow(QWidget *owner) : QWidget(owner, Qt::Window |
 {
     setObjectName(QStringLiteral("数据库连接设置"));
     setWindowTitle(WindowTitle(QStringLiteral("数据库连接设置")));
-    m_server = new QLineEdit(this);
-    m_server->setObjectName(QStringLiteral("编辑框_服务器地址"));
-    m_database = new QLineEdit(this);
-    m_database->setObjectName(QStringLiteral("编辑框_数据库名称"));
-    m_login = new QLineEdit(this);
-    m_login->setObjectName(QStringLiteral("编辑框_用户名"));
-    m_password = new QLineEdit(this);
-    m_password->setObjectName(QStringLiteral("编辑框_密码"));
-    m_password->setEchoMode(QLineEdit::Password);
+    // The address names the kind of database as well.
+    const ConnectionFields fields = AddConnectionFields(this, kServerAddressHint);
+    m_server = fields.server;
+    m_database = fields.database;
+    m_login = fields.login;
+    m_password = fields.password;
     OnEnter(m_password, [this] { connectNow(); });
     m_connect = new QPushButton(QStringLiteral("连接"), this);
     m_connect->setObjectName(QStringLiteral("按钮_连接"));
     m_cancel = new QPushButton(QStringLiteral("取消"), this);
     m_cancel->setObjectName(QStringLiteral("按钮_取消"));
-
-    auto *frame = new QFrame(this);
-    frame->setObjectName(QStringLiteral("外形框1"));
-    frame->setFrameShape(QFrame::StyledPanel);
-    auto *grid = new QGridLayout(frame);
-    AddFieldRow(grid, 0, QStringLiteral("标签_地址"), QStringLiteral("服务器地址："), m_server);
-    AddFieldRow(grid, 1, QStringLiteral("标签_名称"), QStringLiteral("数据库名称："), m_database);
-    AddFieldRow(grid, 2, QStringLiteral("标签_用户名"), QStringLiteral("用  户  名："), m_login);
-    AddFieldRow(grid, 3, QStringLiteral("标签_密码"), QStringLiteral("密      码："), m_password);
-    // The address names the kind of database as well.
-    auto *hint = new QLabel(kServerAddressHint, frame);
-    hint->setObjectName(QStringLiteral("标签_地址说明"));
-    hint->setWordWrap(true);
-    hint->setEnabled(false);   // drawn greyed, as a note
-    grid->addWidget(hint, 4, 0, 1, 2);
+    QFrame *frame = fields.frame;
     m_server->setToolTip(kServerAddressHint);
     auto *decor = new QLabel(this);
     decor->setObjectName(QStringLiteral("标签1"));

@@ -1,5 +1,6 @@
 #include "backup/Backups.h"
 #include "data/Db.h"
+#include "data/Schema.h"
 #include "data/Seams.h"
 
 #include <QAtomicInt>
@@ -26,13 +27,6 @@
 namespace cg {
 
 namespace {
-
-const QStringList &fixedTables()
-{
-    static const QStringList names = {QStringLiteral("ztb"), QStringLiteral("yhb"), QStringLiteral("gysb"),
-                                      QStringLiteral("jczlb"), QStringLiteral("rzb")};
-    return names;
-}
 
 const QRegularExpression &namePattern()
 {
@@ -317,7 +311,7 @@ Backups::Result Backups::check(const QString &file)
         return failed(Outcome::Damaged, QStringLiteral("文件已损坏：") + q.lastError().databaseText(), name);
     while (q.next())
         tables.insert(q.value(0).toString().toLower());
-    for (const QString &t : fixedTables())
+    for (const QString &t : Schema::fixedTables())
         if (!tables.contains(t))
             return failed(Outcome::Damaged, QStringLiteral("缺少数据表 ") + t, name);
     if (!q.exec(QStringLiteral("select 账套名,引用合同表 from ztb")))

@@ -21,15 +21,6 @@ using namespace cg;
 namespace {
 
 
-// CPU time of this process in ms: on a machine shared with builds the wall
-// time says more about the others than about us.
-qint64 cpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
-
 // lines lines in lines*3/10 contracts; every contract's lines stand apart
 // (the lines of one contract were entered over time, between others).
 // Every fourth contract carries a small PDF on its first line.
@@ -65,7 +56,7 @@ int runSize(int lines)
     for (int round = 0; round < 3; ++round) {
         QElapsedTimer t;
         t.start();
-        const qint64 cpu0 = cpuMs();
+        const qint64 cpu0 = bench::cpuMs();
         ListLines read;
         if (!q.read(f, read))
             return 1;
@@ -77,7 +68,7 @@ int runSize(int lines)
         if (best < 0 || total < best) {
             best = total;
             bestRead = readMs;
-            bestCpu = cpuMs() - cpu0;
+            bestCpu = bench::cpuMs() - cpu0;
         }
     }
     std::printf("%d lines: %d rows, %d contracts, filter %lld ms (read %lld ms, group and model %lld ms; "

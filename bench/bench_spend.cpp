@@ -17,13 +17,6 @@ using namespace cg;
 
 namespace {
 
-qint64 cpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
-
 // lines lines in `contracts` contracts whose lines stand apart; 500
 // suppliers, 6 departments, every day of 2026; one amount in fifty is no
 // number, the others carry up to two decimals.
@@ -56,7 +49,7 @@ int runSize(int lines, int contracts)
     for (int round = 0; round < 3; ++round) {
         QElapsedTimer t;
         t.start();
-        const qint64 cpu0 = cpuMs();
+        const qint64 cpu0 = bench::cpuMs();
         if (overview.compute(QDate(2026, 1, 1), QDate(2026, 12, 31), &f) != SpendOverview::Outcome::Done) {
             std::fprintf(stderr, "overview failed: %s\n", qPrintable(overview.lastError()));
             return 1;
@@ -66,7 +59,7 @@ int runSize(int lines, int contracts)
             first = ms;
         if (best < 0 || ms < best) {
             best = ms;
-            bestCpu = cpuMs() - cpu0;
+            bestCpu = bench::cpuMs() - cpu0;
         }
     }
     std::printf("%d lines: %d contracts (%d amounts no number), %d months, %d supplier rows, total %s; "

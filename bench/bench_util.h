@@ -1,8 +1,19 @@
 #pragma once
-// Shared by the benchmarks: the peak resident memory of this process.
+// Shared by the benchmarks: the peak resident memory and the processor
+// time of this process.
 #include <cstdio>
+#include <ctime>
 
 namespace bench {
+
+// CPU time of this process in ms: on a machine shared with builds the wall
+// time says more about the others than about us.
+inline long long cpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
 
 // VmHWM of /proc/self/status in kB; -1 where there is none.
 inline long peakRssKb()

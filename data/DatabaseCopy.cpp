@@ -24,13 +24,6 @@ namespace cg {
 
 namespace {
 
-const QStringList &fixedTables()
-{
-    static const QStringList names = {QStringLiteral("ztb"), QStringLiteral("yhb"), QStringLiteral("gysb"),
-                                      QStringLiteral("jczlb"), QStringLiteral("rzb")};
-    return names;
-}
-
 // The column definitions of a "create table name(…)" statement.
 QList<ColumnDef> parseColumns(const QString &statement)
 {
@@ -530,7 +523,7 @@ bool DatabaseCopy::checkTarget(QStringList *found, bool *leftover)
         const QString name = rs.text(0).toLower();
         if (name == QLatin1String(kIncompleteCopyTable))
             *leftover = true;
-        else if (fixedTables().contains(name) || IsContractTableName(name))
+        else if (Schema::fixedTables().contains(name) || IsContractTableName(name))
             program << name;
     }
     if (*leftover || program.isEmpty())
@@ -575,7 +568,7 @@ bool DatabaseCopy::cleanTarget()
     QStringList drop;
     for (; !rs.eof(); rs.moveNext()) {
         const QString name = rs.text(0).toLower();
-        if (fixedTables().contains(name) || IsContractTableName(name))
+        if (Schema::fixedTables().contains(name) || IsContractTableName(name))
             drop << name;
     }
     // The marker goes last, in the same unit: either everything is gone or

@@ -123,6 +123,13 @@ const char *kInsertAccountSet =
 
 } // namespace
 
+const QStringList &fixedTables()
+{
+    static const QStringList names = {QStringLiteral("ztb"), QStringLiteral("yhb"), QStringLiteral("gysb"),
+                                      QStringLiteral("jczlb"), QStringLiteral("rzb")};
+    return names;
+}
+
 QStringList fixedTableStatements()
 {
     QStringList out;

@@ -18,6 +18,8 @@ const QStringList &permissionFlags();
 QString contractTableColumns();
 QString createContractTableSql(const QString &table);
 
+// The five tables every database holds: ztb, yhb, gysb, jczlb, rzb.
+const QStringList &fixedTables();
 // CREATE TABLE statements of ztb, yhb, gysb, jczlb and rzb (T-SQL).
 QStringList fixedTableStatements();
 

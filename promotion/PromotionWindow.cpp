@@ -1,4 +1,5 @@
 #include "promotion/PromotionWindow.h"
+#include "ui/ConnectionFields.h"
 #include "backup/Background.h"
 #include "data/Context.h"
 #include "data/OperationLog.h"
@@ -73,32 +74,14 @@ PromotionWindow::PromotionWindow(QWidget *owner)
                             this);
     note->setObjectName(QStringLiteral("标签_说明"));
     note->setWordWrap(true);
-    m_server = new QLineEdit(this);
-    m_server->setObjectName(QStringLiteral("编辑框_服务器地址"));
-    m_database = new QLineEdit(this);
-    m_database->setObjectName(QStringLiteral("编辑框_数据库名称"));
-    m_login = new QLineEdit(this);
-    m_login->setObjectName(QStringLiteral("编辑框_用户名"));
-    m_password = new QLineEdit(this);
-    m_password->setObjectName(QStringLiteral("编辑框_密码"));
-    m_password->setEchoMode(QLineEdit::Password);
+    const ConnectionFields fields = AddConnectionFields(
+        this, QStringLiteral("postgresql://主机[:端口] 为 PostgreSQL 服务器（默认端口 5432）；其他地址为 SQL Server 服务器。"));
+    m_server = fields.server;
+    m_database = fields.database;
+    m_login = fields.login;
+    m_password = fields.password;
     m_server->setPlaceholderText(QStringLiteral("postgresql://主机:端口 或 SQL Server 地址"));
-
-    auto *frame = new QFrame(this);
-    frame->setObjectName(QStringLiteral("外形框1"));
-    frame->setFrameShape(QFrame::StyledPanel);
-    auto *grid = new QGridLayout(frame);
-    AddFieldRow(grid, 0, QStringLiteral("标签_地址"), QStringLiteral("服务器地址："), m_server);
-    AddFieldRow(grid, 1, QStringLiteral("标签_名称"), QStringLiteral("数据库名称："), m_database);
-    AddFieldRow(grid, 2, QStringLiteral("标签_用户名"), QStringLiteral("用  户  名："), m_login);
-    AddFieldRow(grid, 3, QStringLiteral("标签_密码"), QStringLiteral("密      码："), m_password);
-    auto *hint = new QLabel(QStringLiteral("postgresql://主机[:端口] 为 PostgreSQL 服务器（默认端口 5432）；"
-                                           "其他地址为 SQL Server 服务器。"),
-                            frame);
-    hint->setObjectName(QStringLiteral("标签_地址说明"));
-    hint->setWordWrap(true);
-    hint->setEnabled(false);
-    grid->addWidget(hint, 4, 0, 1, 2);
+    QFrame *frame = fields.frame;
 
     m_state = new QLabel(this);
     m_state->setObjectName(QStringLiteral("标签_进度"));
