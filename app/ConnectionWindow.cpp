@@ -24,7 +24,7 @@ ConnectionWindow::ConnectionWindow(QWidget *owner) : QWidget(owner, Qt::Window |
     setObjectName(QStringLiteral("数据库连接设置"));
     setWindowTitle(WindowTitle(QStringLiteral("数据库连接设置")));
     // The address names the kind of database as well.
-    const ConnectionFields fields = AddConnectionFields(this, kServerAddressHint);
+    const ConnectionFields &fields = m_fields = AddConnectionFields(this, kServerAddressHint);
     m_server = fields.server;
     m_database = fields.database;
     m_login = fields.login;
@@ -73,19 +73,8 @@ void ConnectionWindow::loadAndDecide(bool forceShow)
 
 void ConnectionWindow::connectNow()
 {
-    const struct {
-        QLineEdit *edit;
-        const char *message;
-    } checks[] = {{m_server, "请输入服务器地址！"},
-                  {m_database, "请输入数据库名称！"},
-                  {m_login, "请输入用户名！"},
-                  {m_password, "请输入密码！"}};
-    for (const auto &c : checks) {
-        if (c.edit->text().isEmpty()) {
-            ShowMessage(QString::fromUtf8(c.message), QString(), MsgIcon::Information, this);
-            return;
-        }
-    }
+    if (!m_fields.complete(this, false))
+        return;
     AppContext &ctx = Ctx();
     // SQLite cannot lock a file on a network folder reliably: before such a
     // file is opened the user learns what it risks and may choose a server.

@@ -1,4 +1,5 @@
 #pragma once
+#include "ui/ConnectionFields.h"
 #include <QWidget>
 
 class QLineEdit;
@@ -32,6 +33,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    ConnectionFields m_fields;
     QLineEdit *m_server, *m_database, *m_login, *m_password;
     QPushButton *m_connect, *m_cancel;
     bool m_done = false;

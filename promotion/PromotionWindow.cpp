@@ -74,7 +74,7 @@ PromotionWindow::PromotionWindow(QWidget *owner)
                             this);
     note->setObjectName(QStringLiteral("标签_说明"));
     note->setWordWrap(true);
-    const ConnectionFields fields = AddConnectionFields(
+    const ConnectionFields &fields = m_fields = AddConnectionFields(
         this, QStringLiteral("postgresql://主机[:端口] 为 PostgreSQL 服务器（默认端口 5432）；其他地址为 SQL Server 服务器。"));
     m_server = fields.server;
     m_database = fields.database;
@@ -127,20 +127,8 @@ void PromotionWindow::start()
 {
     if (m_busy)
         return;
-    const struct {
-        QLineEdit *edit;
-        const char *message;
-    } checks[] = {{m_server, "请输入服务器地址！"},
-                  {m_database, "请输入数据库名称！"},
-                  {m_login, "请输入用户名！"},
-                  {m_password, "请输入密码！"}};
-    for (const auto &c : checks) {
-        if (c.edit->text().isEmpty()) {
-            ShowMessage(QString::fromUtf8(c.message), QString(), MsgIcon::Information, this);
-            c.edit->setFocus();
-            return;
-        }
-    }
+    if (!m_fields.complete(this, true))
+        return;
     const Backend target = DbConnection::backendOf(m_server->text());
     if (target == Backend::Sqlite) {
         ShowMessage(QStringLiteral("迁移的目标必须是共享服务器（PostgreSQL 或 SQL Server），不能是本机内置数据库！"), QString(),

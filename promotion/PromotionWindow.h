@@ -1,4 +1,5 @@
 #pragma once
+#include "ui/ConnectionFields.h"
 // "砚禾澄屿合同管理系统--迁移到共享服务器": moves the embedded database onto a
 // shared PostgreSQL or SQL Server database and switches this workstation
 // over once the copy is verified.
@@ -64,6 +65,7 @@ private:
     void switchOver(const Result &r);
     void setBusy(bool busy);
 
+    ConnectionFields m_fields;
     QLineEdit *m_server, *m_database, *m_login, *m_password;
     QLabel *m_state;
     QPushButton *m_start, *m_cancel, *m_close;

@@ -1,4 +1,5 @@
 #include "ui/ConnectionFields.h"
+#include "ui/Seams.h"
 #include "ui/Shell.h"
 
 #include <QFrame>
@@ -36,6 +37,26 @@ ConnectionFields AddConnectionFields(QWidget *parent, const QString &hint)
     note->setEnabled(false);   // drawn greyed, as a note
     grid->addWidget(note, 4, 0, 1, 2);
     return f;
+}
+
+bool ConnectionFields::complete(QWidget *owner, bool focusEmpty) const
+{
+    const struct {
+        QLineEdit *edit;
+        const char16_t *message;
+    } checks[] = {{server, u"请输入服务器地址！"},
+                  {database, u"请输入数据库名称！"},
+                  {login, u"请输入用户名！"},
+                  {password, u"请输入密码！"}};
+    for (const auto &c : checks) {
+        if (c.edit->text().isEmpty()) {
+            ShowMessage(QString::fromUtf16(c.message), QString(), MsgIcon::Information, owner);
+            if (focusEmpty)
+                c.edit->setFocus();
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace cg

@@ -16,6 +16,10 @@ struct ConnectionFields {
     QLineEdit *login = nullptr;      // 编辑框_用户名
     QLineEdit *password = nullptr;   // 编辑框_密码, shown as dots
     QFrame *frame = nullptr;         // 外形框1, holding them
+
+    // False, after telling the user which, when a value is empty (the
+    // first in the order above); focusEmpty then puts the cursor there.
+    bool complete(QWidget *owner, bool focusEmpty) const;
 };
 
 // The fields in a frame of parent, each with its label as buddy, and the
