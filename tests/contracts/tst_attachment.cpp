@@ -1,5 +1,6 @@
 // The attachment window of the change/modify window and the preview.
 #include "contracts/AttachmentWindow.h"
+#include "support/Controls.h"
 #include "support/PdfFiles.h"
 #include "support/TestEnv.h"
 #include "ui/PdfPane.h"
@@ -15,13 +16,7 @@ using namespace cg;
 
 namespace {
 
-QPushButton *button(QWidget *w, const char *name)
-{
-    auto *b = w->findChild<QPushButton *>(QString::fromUtf8(name));
-    if (!b)
-        qFatal("missing button %s", name);
-    return b;
-}
+using cgtest::button;
 
 void storeContract(cgtest::TestEnv &env, const QString &number, const QVariant &attachment)
 {

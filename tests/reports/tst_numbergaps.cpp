@@ -8,6 +8,7 @@
 #include "reports/NumberGaps.h"
 #include "reports/TextTableModel.h"
 #include "spreadsheet/WorkbookProbe.h"
+#include "support/Controls.h"
 #include "support/TestEnv.h"
 #include "ui/Gates.h"
 
@@ -21,13 +22,7 @@ using namespace cg;
 
 namespace {
 
-template <typename T> T *child(QWidget *w, const QString &name)
-{
-    T *c = w->findChild<T *>(name);
-    if (!c)
-        qFatal("missing control %s", qPrintable(name));
-    return c;
-}
+using cgtest::child;
 
 const QString kPrefix = QStringLiteral("KQLM2035");
 

@@ -8,6 +8,7 @@
 #include "reports/ExpiryReminderWindow.h"
 #include "reports/ExpiryReminders.h"
 #include "reports/TextTableModel.h"
+#include "support/Controls.h"
 #include "support/TestEnv.h"
 
 #include <QCheckBox>
@@ -25,13 +26,7 @@ using namespace cg;
 
 namespace {
 
-template <typename T> T *child(QWidget *w, const QString &name)
-{
-    T *c = w->findChild<T *>(name);
-    if (!c)
-        qFatal("missing control %s", qPrintable(name));
-    return c;
-}
+using cgtest::child;
 
 struct Env : cgtest::TestEnv {
     Env()

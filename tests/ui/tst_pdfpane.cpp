@@ -1,5 +1,6 @@
 // The PDF pane: documents made here, read from memory, paged and zoomed
 // through its buttons; files that do not load show why.
+#include "support/Controls.h"
 #include "support/PdfFiles.h"
 #include "ui/PdfPane.h"
 
@@ -15,13 +16,7 @@ using namespace cg;
 
 namespace {
 
-QPushButton *button(QWidget *w, const char *name)
-{
-    auto *b = w->findChild<QPushButton *>(QString::fromUtf8(name));
-    if (!b)
-        qFatal("missing button %s", name);
-    return b;
-}
+using cgtest::button;
 
 QString pageText(QWidget *w) { return w->findChild<QLabel *>(QStringLiteral("标签_页码"))->text(); }
 
