@@ -247,6 +247,14 @@ void RowStore::appendValue(const QVariant &value)
         appendCell(valueText(value));
 }
 
+RowStore RowStore::fromRows(const QStringList &columns, const QList<QStringList> &rows)
+{
+    RowStore store(columns);
+    for (const QStringList &row : rows)
+        store.appendRow(row);
+    return store;
+}
+
 void RowStore::appendRow(const QStringList &cells)
 {
     for (int i = 0; i < columnCount(); ++i)

@@ -30,6 +30,8 @@ class RowStore {
 public:
     RowStore() = default;
     explicit RowStore(const QStringList &columns) : m_columns(columns) {}
+    // A store of these rows, each of columns.size() cells.
+    static RowStore fromRows(const QStringList &columns, const QList<QStringList> &rows);
 
     const QStringList &columns() const { return m_columns; }
     void setColumns(const QStringList &columns) { m_columns = columns; }

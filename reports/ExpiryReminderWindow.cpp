@@ -1,7 +1,7 @@
 #include "reports/ExpiryReminderWindow.h"
 #include "contracts/ContractQueryWindow.h"
 #include "data/Context.h"
-#include "reports/TextTableModel.h"
+#include "data/RowTableModel.h"
 #include "ui/Seams.h"
 
 #include <QCheckBox>
@@ -15,6 +15,8 @@
 namespace cg {
 
 namespace {
+const QStringList kColumns = {QStringLiteral("合同编号"), QStringLiteral("供应商"), QStringLiteral("失效日期"),
+                              QStringLiteral("剩余天数"), QStringLiteral("合同总金额(元)"), QStringLiteral("剩余尾款(元)")};
 const QString kName = QStringLiteral("合同到期提醒");
 
 QString scopeText(int days)
@@ -31,10 +33,8 @@ ExpiryReminderWindow::ExpiryReminderWindow(QWidget *owner)
     setObjectName(QStringLiteral("合同到期提醒窗口"));
     m_scope = new QLabel(this);
     m_scope->setObjectName(QStringLiteral("标签_说明"));
-    m_model = new TextTableModel({QStringLiteral("合同编号"), QStringLiteral("供应商"), QStringLiteral("失效日期"),
-                                  QStringLiteral("剩余天数"), QStringLiteral("合同总金额(元)"),
-                                  QStringLiteral("剩余尾款(元)")},
-                                 this);
+    m_model = new RowTableModel(this);
+    m_model->setStore(RowStore(kColumns));
     m_list = new QTableView(this);
     m_list->setObjectName(QStringLiteral("超级列表框_到期提醒"));
     m_list->setAccessibleName(kName);
@@ -88,7 +88,7 @@ void ExpiryReminderWindow::reload()
     QVector<ExpiringContract> list;
     if (!ExpiryReminders(Ctx().db(), lc.contractTable).list(Clock::now().date(), days, list)) {
         m_contracts.clear();
-        m_model->setRows({});
+        m_model->setStore(RowStore(kColumns));
         m_count->setText(QStringLiteral("读取失败，请稍后重试"));
         return;
     }
@@ -97,7 +97,7 @@ void ExpiryReminderWindow::reload()
         rows << QStringList{c.number,  c.supplier, c.expiryText, ExpiryReminders::daysText(c),
                             c.amount,  c.balance};
     m_contracts = std::move(list);
-    m_model->setRows(std::move(rows));
+    m_model->setStore(RowStore::fromRows(kColumns, rows));
     m_count->setText(QStringLiteral("共：%1 份合同").arg(m_contracts.size()));
 }
 

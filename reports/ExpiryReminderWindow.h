@@ -13,7 +13,7 @@ class QTableView;
 
 namespace cg {
 
-class TextTableModel;
+class RowTableModel;
 
 class ExpiryReminderWindow : public ChildWindow {
     Q_OBJECT
@@ -25,13 +25,13 @@ public:
     // Opens the contract query window filtered to the contract of that row.
     void showContract(int row);
 
-    TextTableModel *model() const { return m_model; }
+    RowTableModel *model() const { return m_model; }
     const QVector<ExpiringContract> &contracts() const { return m_contracts; }
 
 private:
     QLabel *m_scope, *m_count;
     QTableView *m_list;
-    TextTableModel *m_model;
+    RowTableModel *m_model;
     QCheckBox *m_quiet;
     QPushButton *m_close;
     QVector<ExpiringContract> m_contracts;

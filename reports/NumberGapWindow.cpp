@@ -1,7 +1,7 @@
 #include "reports/NumberGapWindow.h"
 #include "data/Context.h"
 #include "data/OperationLog.h"
-#include "reports/TextTableModel.h"
+#include "data/RowTableModel.h"
 #include "ui/Gates.h"
 #include "ui/SpreadsheetExport.h"
 
@@ -33,7 +33,8 @@ NumberGapWindow::NumberGapWindow(QWidget *owner)
     setObjectName(QStringLiteral("合同编号缺号报告窗口"));
     m_summary = new QLabel(this);
     m_summary->setObjectName(QStringLiteral("标签_统计"));
-    m_model = new TextTableModel(NumberGaps::titles(), this);
+    m_model = new RowTableModel(this);
+    m_model->setStore(RowStore(NumberGaps::titles()));
     m_list = new QTableView(this);
     m_list->setObjectName(QStringLiteral("超级列表框_缺号"));
     m_list->setAccessibleName(kModule);
@@ -80,19 +81,19 @@ void NumberGapWindow::reload()
     GapReport report;
     if (!NumberGaps(Ctx().db(), lc.contractTable, lc.accountSetName).build(report)) {
         m_report = GapReport();
-        m_model->setRows({});
+        m_model->setStore(RowStore(NumberGaps::titles()));
         m_summary->setText(QStringLiteral("读取失败，请稍后重试"));
         return;
     }
     m_report = std::move(report);
-    m_model->setRows(NumberGaps::rows(m_report));
+    m_model->setStore(RowStore::fromRows(NumberGaps::titles(), NumberGaps::rows(m_report)));
     m_summary->setText(summaryText(m_report));
 }
 
 bool NumberGapWindow::exportList()
 {
     const int rows = m_model->rowCount();
-    const bool ok = ExportList(this, NumberGaps::titles(), Sheet::RowSource::fromRows(m_model->rows()));
+    const bool ok = ExportList(this, NumberGaps::titles(), Sheet::RowSource::fromRows(NumberGaps::rows(m_report)));
     WriteLogEntry(QStringLiteral("操作"),
                   (ok ? QStringLiteral("成功导出合同编号缺号报告，共导出：") : QStringLiteral("导出合同编号缺号报告失败，共失败："))
                       + QString::number(rows) + QStringLiteral("行"),

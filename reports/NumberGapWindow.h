@@ -12,7 +12,7 @@ class QTableView;
 
 namespace cg {
 
-class TextTableModel;
+class RowTableModel;
 
 class NumberGapWindow : public ChildWindow {
     Q_OBJECT
@@ -26,13 +26,13 @@ public:
     // 按钮_导出: asks for the file, writes the list and logs the outcome.
     bool exportList();
 
-    TextTableModel *model() const { return m_model; }
+    RowTableModel *model() const { return m_model; }
     const GapReport &report() const { return m_report; }
 
 private:
     QLabel *m_summary;
     QTableView *m_list;
-    TextTableModel *m_model;
+    RowTableModel *m_model;
     QPushButton *m_refresh, *m_export, *m_close;
     GapReport m_report;
 };
