@@ -39,6 +39,16 @@ const QString kPrintContract = QStringLiteral("&P.打印合同…");
 const QString kSavePdf = QStringLiteral("&E.保存为PDF…");
 const QString kPrintList = QStringLiteral("按钮_打印列表");
 
+// The stored PDF of the line's contract in the system's viewer: through the
+// installed preview (a worker thread in the program), else here.
+void openInSystemViewer(qint64 lineId)
+{
+    if (const AttachmentPreview hook = attachmentPreview())
+        hook(lineId);
+    else
+        PreviewStoredAttachment(lineId);
+}
+
 ContractQueryWindow::ExportHandler &exportHandler()
 {
     static ContractQueryWindow::ExportHandler h;
@@ -361,12 +371,7 @@ void ContractQueryWindow::browseAttachment()
         return;
     // One window follows the contract chosen last.
     if (!m_browse) {
-        m_browse = new AttachmentBrowseWindow(MainWindowWidget(), [](qint64 lineId) {
-            if (const AttachmentPreview hook = attachmentPreview())
-                hook(lineId);
-            else
-                PreviewStoredAttachment(lineId);
-        });
+        m_browse = new AttachmentBrowseWindow(MainWindowWidget(), openInSystemViewer);
     }
     m_browse->showContract(id);
     m_browse->show();
@@ -381,10 +386,7 @@ void ContractQueryWindow::previewAttachment()
     const qint64 id = workingId();
     if (id == 0)
         return;
-    if (const AttachmentPreview hook = attachmentPreview())
-        hook(id);
-    else
-        PreviewStoredAttachment(id);
+    openInSystemViewer(id);
 }
 
 void ContractQueryWindow::openChange()
