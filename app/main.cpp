@@ -60,10 +60,7 @@ int main(int argc, char *argv[])
     QTranslator qtTranslator;
     if (qtTranslator.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTranslator);
-    QFont font(QStringLiteral("WenQuanYi Micro Hei"), 10);
-    font.setFamilies({QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Microsoft YaHei"),
-                      QStringLiteral("SimSun"), QStringLiteral("Noto Sans CJK SC")});
-    QApplication::setFont(font);
+    QApplication::setFont(ProgramFont(10));
 
     AppContext ctx(DefaultWorkFolder());
 

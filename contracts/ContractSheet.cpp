@@ -21,7 +21,7 @@ namespace {
 QTextCharFormat charFormat(qreal pointSize, bool bold = false)
 {
     QTextCharFormat f;
-    QFont font = PrintFont(pointSize);
+    QFont font = ProgramFont(pointSize);
     font.setBold(bold);
     f.setFont(font);
     return f;
@@ -94,7 +94,7 @@ void table(QTextCursor &c, const QStringList &titles, const QVector<QStringList>
 std::unique_ptr<QTextDocument> newDocument()
 {
     auto doc = std::make_unique<QTextDocument>();
-    doc->setDefaultFont(PrintFont(10));
+    doc->setDefaultFont(ProgramFont(10));
     doc->setDocumentMargin(0);
     return doc;
 }
@@ -146,7 +146,7 @@ std::unique_ptr<QTextDocument> build(const QString &title, const LoadedContract 
 std::unique_ptr<QTextDocument> buildList(const List &list)
 {
     auto doc = newDocument();
-    doc->setDefaultFont(PrintFont(8));
+    doc->setDefaultFont(ProgramFont(8));
     QTextCursor c(doc.get());
     heading(c, list.title, 16, true);
     heading(c, QStringLiteral("合同查询列表"), 12);

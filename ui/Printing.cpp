@@ -24,15 +24,6 @@ QString title()
 bool setTitle(const QString &title) { return Settings::write(kSection, kTitleKey, title); }
 } // namespace PrintSettings
 
-QFont PrintFont(qreal pointSize)
-{
-    QFont font(QStringLiteral("WenQuanYi Micro Hei"));
-    font.setFamilies({QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Microsoft YaHei"),
-                      QStringLiteral("SimSun"), QStringLiteral("Noto Sans CJK SC")});
-    font.setPointSizeF(pointSize);
-    return font;
-}
-
 void SetA4(QPagedPaintDevice &device, QPageLayout::Orientation orientation)
 {
     device.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), orientation, QMarginsF(15, 15, 15, 15),
@@ -47,7 +38,7 @@ int PrintPaged(const QTextDocument &document, QPagedPaintDevice &device)
     doc->documentLayout()->setPaintDevice(&device);
     doc->setDefaultFont(document.defaultFont());
 
-    const QFont footerFont = PrintFont(9);
+    const QFont footerFont = ProgramFont(9);
     const qreal footer = QFontMetricsF(footerFont, &device).height() * 2;
     const qreal width = device.width();
     const qreal pageHeight = device.height() - footer;

@@ -26,9 +26,6 @@ QString title();
 bool setTitle(const QString &title);
 }
 
-// The font printed pages are set in (Chinese), at the given point size.
-QFont PrintFont(qreal pointSize = 10);
-
 // A4 with 15 mm margins in the given orientation, set on the device.
 void SetA4(QPagedPaintDevice &device, QPageLayout::Orientation orientation);
 

@@ -16,6 +16,15 @@
 
 namespace cg {
 
+QFont ProgramFont(qreal pointSize)
+{
+    QFont font(QStringLiteral("WenQuanYi Micro Hei"));
+    font.setFamilies({QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Microsoft YaHei"),
+                      QStringLiteral("SimSun"), QStringLiteral("Noto Sans CJK SC")});
+    font.setPointSizeF(pointSize);
+    return font;
+}
+
 QString WindowTitle(const QString &name) { return kSystemTitle + QStringLiteral("--") + name; }
 
 namespace {

@@ -1,6 +1,7 @@
 #pragma once
 // Opening, finding and closing the program's windows, and ending the program.
 
+#include <QFont>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -17,6 +18,9 @@ inline const QString kSystemTitle = QStringLiteral("砚禾澄屿合同管理系�
 inline const QString kMainTitle = QStringLiteral("砚禾澄屿合同管理系统 v2.5.2.2");
 // "砚禾澄屿合同管理系统--" + name
 QString WindowTitle(const QString &name);
+
+// The program's Chinese font at the given point size, on screen and on paper.
+QFont ProgramFont(qreal pointSize = 10);
 
 // Window keys under which the menu, the navigation window and the hot keys
 // open windows. A window that exists registers a factory under its key.
